@@ -1,0 +1,60 @@
+# Sourced by the scripts that run the program or its tests under Wine.
+# A project-local prefix, made once and reused; Korean locale so that the ANSI
+# code page is 949 and Korean file names reach the program as CP949 bytes.
+SORVANE_ROOT=${SORVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${WINEPREFIX:-$SORVANE_ROOT/.wine/prefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install prompts: the program needs neither.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+export LC_ALL=ko_KR.UTF-8
+export LANG=ko_KR.UTF-8
+# The shell's Desktop and user folders link into $HOME; give Wine a home of its
+# own so that the folder chooser shows the same tree on every machine.
+export HOME=$SORVANE_ROOT/.wine/home
+mkdir -p "$HOME"
+
+sorvane_wine_prefix() {
+    [ -f "$WINEPREFIX/.sorvane-ready" ] && return 0
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/.sorvane-ready" ]; then
+            wineboot -i >/dev/null 2>&1 || true
+            # Dialog fonts the templates name, mapped to a Korean face so that
+            # Hangul renders instead of boxes.
+            local reg=$WINEPREFIX/../fonts.reg
+            printf '%s\r\n' 'REGEDIT4' '' \
+                '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
+                '"MS Shell Dlg"="NanumGothic"' '"MS Shell Dlg 2"="NanumGothic"' \
+                '"Gulim"="NanumGothic"' '"Tahoma"="NanumGothic"' > "$reg"
+            wine regedit "$reg" >/dev/null 2>&1 || true
+            wineserver -w
+            touch "$WINEPREFIX/.sorvane-ready"
+        fi
+    ) 9>"$(dirname "$WINEPREFIX")/.lock"
+}
+
+# Starts Xvfb on a free display when none is set; sets SORVANE_XVFB_PID.
+sorvane_display() {
+    SORVANE_XVFB_PID=
+    if [ -n "${DISPLAY:-}" ]; then return 0; fi
+    local n=91
+    while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    SORVANE_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start on $DISPLAY" >&2
+    return 1
+}
+
+sorvane_display_stop() {
+    if [ -n "${SORVANE_XVFB_PID:-}" ]; then
+        kill "$SORVANE_XVFB_PID" 2>/dev/null || true
+        wait "$SORVANE_XVFB_PID" 2>/dev/null || true
+    fi
+}

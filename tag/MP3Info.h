@@ -1,0 +1,46 @@
+#pragma once
+#include <string>
+
+// The ID3v1 tag of one MP3 file: the 128-byte record at the very end of the
+// file that begins with "TAG". Texts are raw CP949 bytes, never converted.
+class CMP3Info
+{
+public:
+    explicit CMP3Info(const std::string& strPath = std::string());
+    virtual ~CMP3Info() = default;
+
+    void Reset();
+
+    // True when the file opens, whether it holds a tag or not.
+    bool ReadTag(const std::string& strPath);
+    // An empty path stands for the path of the last successful ReadTag.
+    // bRemove cuts the tag off instead of writing the fields.
+    bool WriteTag(const std::string& strPath, bool bRemove);
+
+    std::string GetArtist() const { return m_strArtist; }
+    std::string GetTitle() const { return m_strTitle; }
+    std::string GetAlbum() const { return m_strAlbum; }
+    std::string GetComment() const { return m_strComment; }
+    std::string GetYear() const { return m_strYear; }
+    void SetArtist(std::string s) { m_strArtist = std::move(s); }
+    void SetTitle(std::string s) { m_strTitle = std::move(s); }
+    void SetAlbum(std::string s) { m_strAlbum = std::move(s); }
+    void SetComment(std::string s) { m_strComment = std::move(s); }
+    void SetYear(std::string s) { m_strYear = std::move(s); }
+
+    enum { FLAG_HAS_TAG = 1 };
+
+    std::string m_strPath;
+    unsigned long m_dwFlags = 0;
+
+private:
+    std::string m_strArtist;
+    std::string m_strTitle;
+    std::string m_strAlbum;
+    std::string m_strComment;
+    std::string m_strYear;
+
+public:
+    int m_nTrack = 0;     // 0: none
+    int m_nGenre = 255;   // GENRE_NONE: none
+};

@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+using Bytes = std::vector<unsigned char>;
+
+// A fresh folder under the Windows temporary folder, removed with everything
+// in it when the object goes out of scope.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // The path of a relative name inside the folder ("a\\b.mp3").
+    std::string operator/(const std::string& rel) const { return m_path + "\\" + rel; }
+
+private:
+    std::string m_path;
+};
+
+void RemoveTree(const std::string& path);
+// Writes a file, creating the folders on its way.
+void WriteFile(const std::string& path, const Bytes& bytes);
+void WriteFile(const std::string& path, const std::string& bytes);
+Bytes ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+uint64_t FileSize(const std::string& path);
+
+struct TagFields
+{
+    std::string title, artist, album, year, comment;
+    int track = 0;
+    int genre = 255;
+};
+
+// A 128-byte ID3v1 record built independently of the code under test.
+Bytes MakeTagRecord(const TagFields& f);
+// Some bytes standing in for audio, then the record.
+Bytes MakeMp3(const TagFields& f, size_t audioBytes = 300, unsigned char fill = 0xAB);
+
+// Names in tests are UTF-8 literals compiled to CP949, so they are CP949 here.
+} // namespace testing_support
