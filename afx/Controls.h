@@ -1,0 +1,101 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "afx/Wnd.h"
+
+// Thin wrappers over a dialog's controls. They do not own the windows.
+//
+// The static text, the progress bar and the list may be written by a worker
+// thread. Such a write never waits for the window's thread: it lands in a
+// slot, and the dialog brings the window up to date on its own thread
+// (CDialog::FlushControls, on a timer and on WM_APP_SYNC). Written from the
+// window's own thread, they take effect at once.
+
+class CButton : public CWnd {};
+class CEdit : public CWnd {};
+
+class CStatic : public CWnd
+{
+public:
+    void SetWindowText(const char* text) override;
+    void FlushDeferred() override;
+
+private:
+    std::mutex m_lock;
+    std::string m_strPending;
+    bool m_bPending = false;
+};
+
+class CComboBox : public CWnd
+{
+public:
+    int AddString(const char* text) { return int(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int SetCurSel(int index) { return int(SendMessage(CB_SETCURSEL, index)); }
+    int GetCurSel() const { return int(SendMessage(CB_GETCURSEL)); }
+    int GetCount() const { return int(SendMessage(CB_GETCOUNT)); }
+};
+
+class CProgressCtrl : public CWnd
+{
+public:
+    void SetRange(int lower, int upper) { SendMessage(PBM_SETRANGE32, lower, upper); }
+    // Touches the window only when the position changes.
+    void SetPos(int pos);
+    int GetPos() const { return int(SendMessage(PBM_GETPOS)); }
+    void FlushDeferred() override;
+
+private:
+    std::mutex m_lock;
+    int m_nPending = -1;
+    int m_nShown = -1;
+};
+
+// Supplies the texts of a virtual list's cells from the rows' data values.
+class IListTextSource
+{
+public:
+    virtual void GetCellText(int row, LPARAM data, int column, char* buf, int cb) = 0;
+
+protected:
+    ~IListTextSource() = default;
+};
+
+// A report list in owner-data mode over a row store: rows are only appended
+// and only removed all together; each row is one data value, and the texts are
+// drawn from it when the list paints. The template must give LVS_OWNERDATA.
+class CListCtrl : public CWnd
+{
+public:
+    void SetTextSource(IListTextSource* source) { m_pSource = source; }
+
+    DWORD GetExtendedStyle() const { return DWORD(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE)); }
+    void SetExtendedStyle(DWORD style) { SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style); }
+    void SetCallbackMask(UINT mask) { SendMessage(LVM_SETCALLBACKMASK, mask); }
+    int InsertColumn(int column, const char* caption, int format, int width, int subItem);
+
+    // Rows in the store (the window may not show the newest ones yet).
+    int GetItemCount() const;
+    // Appends a row carrying the data value; returns its index. Rows are only
+    // ever appended, so nItem is the current count.
+    int InsertItem(int nItem, LPARAM data);
+    LPARAM GetItemData(int row) const;
+    // Rows and their data values go; releasing what they point at is the
+    // caller's. Only on the window's thread, with no writer running.
+    void DeleteAllItems();
+    // Repaints rows whose data changed.
+    void RedrawItems(int first, int last) { SendMessage(LVM_REDRAWITEMS, first, last); }
+
+    void FlushDeferred() override;
+    bool OnReflectedNotify(NMHDR* hdr, LRESULT* result) override;
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<LPARAM> m_rows;
+    int m_nShown = 0;
+    IListTextSource* m_pSource = nullptr;
+};
