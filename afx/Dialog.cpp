@@ -1,5 +1,7 @@
 #include "afx/Dialog.h"
 
+#include "afx/WinApp.h"
+
 namespace {
 // Updates other threads wrote are brought to the screen at least this often.
 const UINT SYNC_INTERVAL_MS = 50;
@@ -35,10 +37,10 @@ INT_PTR CDialog::DoModal()
     m_bModal = true;
     HWND parent = m_hParent;
     if (!parent) {
-        // Like the framework: an ownerless dialog is owned by the active
-        // window of this thread, which is disabled while the dialog runs.
-        parent = ::GetActiveWindow();
-        if (parent && ::GetWindowThreadProcessId(parent, nullptr) != ::GetCurrentThreadId())
+        // An ownerless dialog is owned by the application's main window (on
+        // its thread), which stays disabled while the dialog runs.
+        parent = AfxGetMainWndHandle();
+        if (parent == m_hWnd)
             parent = nullptr;
     }
     INT_PTR r = ::DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(m_nIDTemplate), parent, DialogProc,

@@ -1,0 +1,8 @@
+#include <windows.h>
+
+int AfxWinMain();
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    return AfxWinMain();
+}
