@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Writes a deterministic MP3-like corpus for the benchmark.
+
+N files of a few KB in a nested tree (10-50 files a folder, depth 2-4):
+about 85 % carry an ID3v1 tag (artists and albums from a pool, so an album
+holds several files; some names Korean, stored as CP949 bytes in the tag and
+as UTF-8 names on disk, which Wine shows the program as CP949), 10 % have no
+tag, 5 % are exact copies of an earlier file placed in another folder. Sizes
+come from a narrow range, so some files share a size without sharing bytes.
+A few non-MP3 files are mixed in.
+"""
+import argparse
+import os
+import random
+
+KOREAN_ARTISTS = ["가수", "아이유", "빅뱅", "소녀시대", "김광석", "이문세", "장범준", "자우림"]
+KOREAN_WORDS = ["사랑", "바다", "봄날", "이별", "노래", "하늘", "추억", "꿈"]
+
+
+def tag_record(rng, artist, album, title):
+    def field(text, size):
+        raw = text.encode("cp949")[:size]
+        return raw + b"\0" * (size - len(raw))
+    rec = b"TAG" + field(title, 30) + field(artist, 30) + field(album, 30)
+    rec += field(str(rng.randint(1970, 2024)), 4)
+    rec += field("bench", 28) + b"\0" + bytes([rng.randint(1, 20)])
+    rec += bytes([rng.randint(0, 147)])
+    assert len(rec) == 128
+    return rec
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("root")
+    ap.add_argument("count", type=int)
+    ap.add_argument("--seed", type=int, default=1)
+    args = ap.parse_args()
+    rng = random.Random(args.seed)
+
+    n_artists = max(4, args.count // 60)
+    artists = []
+    for i in range(n_artists):
+        if rng.random() < 0.2:
+            artists.append("%s %d" % (rng.choice(KOREAN_ARTISTS), i))
+        else:
+            artists.append("Artist %04d" % i)
+    albums = {a: ["%s %d" % (rng.choice(KOREAN_WORDS), j) if rng.random() < 0.2 else "Album %d" % j
+                  for j in range(rng.randint(1, 4))] for a in artists}
+
+    # Folder tree: depth 2-4, 10-50 files a folder.
+    folders = []
+    made = 0
+    while made < args.count:
+        depth = rng.randint(2, 4)
+        parts = ["d%02d" % rng.randint(0, 30) for _ in range(depth - 1)]
+        parts.append("f%05d" % len(folders))
+        take = min(rng.randint(10, 50), args.count - made)
+        folders.append((os.path.join(args.root, *parts), take))
+        made += take
+
+    written = []  # (path, bytes) of tagged originals, for exact copies
+    index = 0
+    for folder, take in folders:
+        os.makedirs(folder, exist_ok=True)
+        for _ in range(take):
+            index += 1
+            roll = rng.random()
+            src_path, data = written[rng.randrange(len(written))] if written else ("", b"")
+            if roll < 0.05 and written and os.path.dirname(src_path) != folder:
+                name = os.path.basename(src_path)
+            else:
+                size = rng.randint(2048, 10240)
+                audio = rng.randbytes(size)
+                if roll < 0.15:
+                    data = audio
+                    name = "untagged %06d.mp3" % index
+                else:
+                    artist = rng.choice(artists)
+                    album = rng.choice(albums[artist])
+                    title = "%s %d" % (rng.choice(KOREAN_WORDS), index) if rng.random() < 0.2 else "Song %06d" % index
+                    data = audio + tag_record(rng, artist, album, title)
+                    name = "%s - %s.mp3" % (artist, title)
+            path = os.path.join(folder, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            if roll >= 0.15:
+                written.append((path, data))
+        if rng.random() < 0.3:
+            with open(os.path.join(folder, "cover.jpg"), "wb") as f:
+                f.write(rng.randbytes(512))
+        if rng.random() < 0.1:
+            with open(os.path.join(folder, "LOUD.MP3"), "wb") as f:
+                f.write(rng.randbytes(700))
+    print("corpus: %d files in %d folders under %s" % (index, len(folders), args.root))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Runs the floor and the program's real jobs alternately on generated
+corpora and prints, per size, the median ratio program/floor for the scan
+and for the copy pass, the growth from one size to the next, the program's
+peak working set per listed file and its longest user-interface stall.
+
+    bench/run.sh [--sizes 2000,20000,100000] [--pairs 5]
+"""
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build")
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+
+
+def winpath(p):
+    return "Z:" + p.replace("/", "\\")
+
+
+def run(exe, src, dest):
+    if os.path.exists(dest):
+        shutil.rmtree(dest)
+    os.makedirs(dest)
+    out = subprocess.run([WINE_RUN, exe, winpath(src), winpath(dest)], capture_output=True, text=True,
+                         timeout=3600)
+    if out.returncode != 0:
+        sys.exit("%s failed (%d): %s %s" % (exe, out.returncode, out.stdout, out.stderr))
+    return {k: float(v) for k, v in re.findall(r"(\w+)=([0-9.]+)", out.stdout)}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--sizes", default="2000,20000,100000")
+    ap.add_argument("--pairs", type=int, default=5)
+    ap.add_argument("--work", default="/tmp/sorvane-bench")
+    args = ap.parse_args()
+
+    floor = os.path.join(BUILD, "bench", "sorvane_floor.exe")
+    prog = os.path.join(BUILD, "bench", "sorvane_bench_jobs.exe")
+    sizes = [int(s) for s in args.sizes.split(",")]
+    print("machine: %s cores, load %s" % (os.cpu_count(), " ".join("%.2f" % x for x in os.getloadavg())))
+
+    results = {}
+    for n in sizes:
+        corpus = os.path.join(args.work, "corpus-%d" % n)
+        if not os.path.exists(os.path.join(corpus, ".done")):
+            shutil.rmtree(corpus, ignore_errors=True)
+            subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_corpus.py"), corpus, str(n)], check=True)
+            open(os.path.join(corpus, ".done"), "w").close()
+        dest = os.path.join(args.work, "dest")
+        pairs = args.pairs if n < 100000 else max(3, min(args.pairs, 3))
+        run(floor, corpus, dest)  # warm-up: the file cache, Wine's start
+        run(prog, corpus, dest)
+        rows = []
+        for i in range(pairs):
+            f = run(floor, corpus, dest)
+            p = run(prog, corpus, dest)
+            rows.append((f, p))
+            print("  n=%d pair %d: floor scan %.0f ms copy %.0f ms | program scan %.0f ms copy %.0f ms"
+                  % (n, i + 1, f["scan_ms"], f["copy_ms"], p["scan_ms"], p["copy_ms"]), flush=True)
+        res = {
+            "scan_ratio": statistics.median(p["scan_ms"] / f["scan_ms"] for f, p in rows),
+            "copy_ratio": statistics.median(p["copy_ms"] / f["copy_ms"] for f, p in rows),
+            "scan_ms": statistics.median(p["scan_ms"] for _, p in rows),
+            "copy_ms": statistics.median(p["copy_ms"] for _, p in rows),
+            "floor_scan_ms": statistics.median(f["scan_ms"] for f, _ in rows),
+            "floor_copy_ms": statistics.median(f["copy_ms"] for f, _ in rows),
+            "bytes_per_row": max(p["peak_ws"] / max(1, p["rows"]) for _, p in rows),
+            "ui_stall_ms": max(p["ui_stall_ms"] for _, p in rows),
+            "rows": rows[-1][1]["rows"],
+        }
+        results[n] = res
+        shutil.rmtree(dest, ignore_errors=True)
+
+    print()
+    print("%8s %10s %10s %11s %11s %9s %9s %12s %10s" % (
+        "N", "scan ms", "copy ms", "scan/floor", "copy/floor", "scan grow", "copy grow", "bytes/file", "UI stall"))
+    prev = None
+    for n in sizes:
+        r = results[n]
+        sg = cg = "-"
+        if prev:
+            sg = "%.2fx" % (r["scan_ms"] / results[prev]["scan_ms"])
+            cg = "%.2fx" % (r["copy_ms"] / results[prev]["copy_ms"])
+        print("%8d %10.0f %10.0f %10.2fx %10.2fx %9s %9s %12.0f %8.0fms" % (
+            n, r["scan_ms"], r["copy_ms"], r["scan_ratio"], r["copy_ratio"], sg, cg, r["bytes_per_row"], r["ui_stall_ms"]))
+        prev = n
+
+
+if __name__ == "__main__":
+    main()
