@@ -22,9 +22,10 @@ enum : int {
 // Time-out of each connect, send and receive. The platform's defaults let a
 // server that accepts and never answers hold the start-up for minutes.
 const DWORD WEB_TIMEOUT_MS = 3000;
-// Bound of a whole request: the body is read in pieces, and a server that
-// dribbles bytes just faster than the receive time-out would never trip it.
-const DWORD WEB_REQUEST_DEADLINE_MS = 8000;
+// Bound of a whole request, tested between reads of the body: a server that
+// dribbles bytes just faster than the receive time-out never trips that one.
+// With one more read's time-out the start-up waits about 10 s at most.
+const DWORD WEB_REQUEST_DEADLINE_MS = 7000;
 // The largest answer body taken; anything longer is no version text and
 // reading it without bound would let any server exhaust our memory.
 const size_t WEB_MAX_BODY = 64 * 1024;
