@@ -2,7 +2,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "afx/Controls.h"
 #include "collect/FileEntry.h"
@@ -12,6 +17,9 @@ class IJobUi;
 // The job context the work window holds: the controls a job writes to, the
 // buffer it composes status texts in, the chosen paths, the owner of its
 // message boxes and the counters of the last scans and pass.
+//
+// A job runs on a worker thread and writes to the controls only through the
+// references; the wrappers never make it wait for the window's thread.
 class CCollectJob
 {
 public:
@@ -20,27 +28,37 @@ public:
     // Writes the path line from m_szSource and m_szDest.
     void ShowPaths();
     // Moves the progress bar (range 0..500) and its label to nDone of nCount.
+    // Each is written only when its value changes.
     void SetProgress(int nDone, int nCount);
 
     // The scan: asks for the source, lists its MP3 files, then offers the
-    // organise pass. 0 when the source choice was cancelled, else 1.
+    // organise pass. 0 when the source choice was cancelled or the job was
+    // stopped, else 1.
     int CollectFiles(int nMode);
+    // Walks the folder (or the one file) named by path, depth first; a folder
+    // reached a second time through a folder link is not walked again.
     void SearchFolder(const std::string& path);
-    // The organise entry: 0 when the destination choice was cancelled, else 1.
+    // The organise entry: 0 when the destination choice was cancelled or the
+    // job was stopped, else 1.
     int OrganiseFiles(int nMode);
+    // The pass over the rows: 1, or 0 when it was stopped before its end.
     int TransferFiles(int nMode);
 
     // Every field back to the state after construction (references too).
+    // m_pUi and the stop request stay as they are.
     void Reset();
 
     // A stop asked from another thread; the jobs test it between files and
-    // while copying, and return early.
+    // while copying, and return early. A stopped job asks nothing more and
+    // writes no closing report.
     void RequestStop() { m_bStop = true; }
     void ClearStop() { m_bStop = false; }
     bool IsStopRequested() const { return m_bStop; }
+    const std::atomic<bool>& StopFlag() const { return m_bStop; }
 
     // Brings the owner's controls up to date with everything written so far;
-    // returns when they are. A worker calls it before it reports its end.
+    // returns when they are (or at once when a stop was asked or there is no
+    // owner). A worker calls it before it reports its end.
     void SyncScreen();
 
     CListCtrl* m_pList;
@@ -61,11 +79,44 @@ public:
     IJobUi* m_pUi;
 
 private:
+    friend bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
+    friend int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize);
+
+    // Formats into m_szText (cut to fit, as wsprintfA does) and shows it.
+    void SetStatus(const char* format, ...);
+    // The questions; each first brings the screen up to date, so the user
+    // sees what the job has done so far while answering.
+    int AskFolder(char* buf, const char* title);
+    int AskYesNo(const char* text);
+    void Tell(const char* text);
+
+    void WalkFolder(const std::string& path);
+    // False when the folder was walked already in this walk.
+    bool EnterFolderOnce(const std::string& path);
+    // CreateFolderPath, remembering the folders made or found in this pass.
+    bool EnsureFolder(const std::string& folder);
+    // Brings the size index up to the rows listed now.
+    void SyncSizeIndex(bool bRebuild);
+
     std::atomic<bool> m_bStop{false};
+    int m_nShownPercent;
+    // Folders entered by the current walk, by volume and file id.
+    std::set<std::pair<DWORD, uint64_t>> m_visitedFolders;
+    // Folders known to exist during the current pass.
+    std::set<std::string> m_knownFolders;
+    // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
+    std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
+    int m_nIndexedRows;
 };
 
 int AddFileEntry(CCollectJob* pJob, const std::string& path);
+// The same, with the size the walk's listing gave, so the file is opened only
+// for its tag.
+int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize);
+// True when another row of the same non-zero size has its file at its target
+// and that file holds exactly the bytes of this row's file.
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
+// 1 when every folder along the path exists (as a folder) at the end, else 0.
 int CreateFolderPath(const char* path);
 
 // The opening text of the work window, which the pass puts at the head of its texts.

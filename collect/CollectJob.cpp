@@ -1,0 +1,107 @@
+#include "collect/CollectJob.h"
+
+#include <cstdarg>
+
+#include "collect/JobUi.h"
+
+const char* const g_szOpeningText =
+    "100% 무료 MP3 Sorvane 입니다\r\n"
+    "하위 작업시작 버튼을 클릭하지 않은 경우에는 기본설정으로 복사가 이루어 지게 됩니다.\r\n"
+    "mp3파일이 존재하는 경로를 설정한 후에 mp3파일의 태그를 수정하실 수 있습니다.";
+
+namespace {
+// How long one attempt to reach the window waits before the stop request
+// and the window's life are looked at again.
+const UINT SYNC_ATTEMPT_MS = 100;
+}
+
+CCollectJob::CCollectJob() : m_pUi(&ShellJobUi())
+{
+    Reset();
+}
+
+void CCollectJob::Reset()
+{
+    m_pList = nullptr;
+    m_pProgress = nullptr;
+    m_pStatus = nullptr;
+    m_pProgressText = nullptr;
+    m_pPathLine = nullptr;
+    m_szText[0] = 0;
+    m_nTotal = m_nSucceeded = m_nFailed = m_nDuplicates = 0;
+    m_hOwner = nullptr;
+    m_szSource[0] = 0;
+    m_szDest[0] = 0;
+    m_nShownPercent = -1;
+    m_visitedFolders.clear();
+    m_knownFolders.clear();
+    m_sizeIndex.clear();
+    m_nIndexedRows = 0;
+}
+
+void CCollectJob::ShowPaths()
+{
+    char line[1024];
+    wsprintfA(line, "mp3 가 존재하는 경로 : %s\r\n이동 및 복사를 할 경로 : %s", m_szSource, m_szDest);
+    line[sizeof line - 1] = 0;
+    if (m_pPathLine)
+        m_pPathLine->SetWindowText(line);
+}
+
+void CCollectJob::SetProgress(int nDone, int nCount)
+{
+    if (nCount < 1)
+        return;
+    // In single precision, each step rounded to it, whatever the FPU keeps.
+    volatile float ratio = float(nDone) / float(nCount);
+    volatile float pos = ratio * 500.0f;
+    volatile float scaled = float(nDone) * 100.0f;
+    volatile float percent = scaled / float(nCount);
+    if (m_pProgress)
+        m_pProgress->SetPos(int(pos));
+    const int nPercent = int(percent);
+    if (m_pProgressText && nPercent != m_nShownPercent) {
+        char label[32];
+        wsprintfA(label, "%d %%", nPercent);
+        m_pProgressText->SetWindowText(label);
+        m_nShownPercent = nPercent;
+    }
+}
+
+void CCollectJob::SyncScreen()
+{
+    while (m_hOwner && !IsStopRequested() && ::IsWindow(m_hOwner)) {
+        DWORD_PTR result = 0;
+        if (::SendMessageTimeoutA(m_hOwner, WM_APP_SYNC, 0, 0, SMTO_NORMAL, SYNC_ATTEMPT_MS, &result))
+            return;
+    }
+}
+
+void CCollectJob::SetStatus(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    wvsprintfA(m_szText, format, args);
+    va_end(args);
+    m_szText[sizeof m_szText - 1] = 0;
+    if (m_pStatus)
+        m_pStatus->SetWindowText(m_szText);
+}
+
+int CCollectJob::AskFolder(char* buf, const char* title)
+{
+    SyncScreen();
+    return m_pUi->ChooseFolder(buf, title);
+}
+
+int CCollectJob::AskYesNo(const char* text)
+{
+    SyncScreen();
+    return m_pUi->AskYesNo(m_hOwner, text);
+}
+
+void CCollectJob::Tell(const char* text)
+{
+    SyncScreen();
+    m_pUi->ShowMessage(m_hOwner, text);
+}

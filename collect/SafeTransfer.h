@@ -1,0 +1,20 @@
+#pragma once
+#include <atomic>
+
+// File transfers that a stop can interrupt without harm: a target never
+// appears under its final name before it is complete, never replaces an
+// existing file, and a source is removed only after its copy is complete.
+enum TransferResult { TRANSFER_DONE, TRANSFER_FAILED, TRANSFER_STOPPED };
+
+// Copies into a temporary file in the target's folder, then renames it into
+// place. The temporary file is removed on failure and on a stop.
+TransferResult SafeCopyFile(const char* source, const char* target, const std::atomic<bool>& stop);
+
+// A rename where source and target share a volume; otherwise the same copy
+// as above, and the source is deleted once the target is in place. A move
+// that fails or is stopped leaves the source where it was and no target.
+TransferResult SafeMoveFile(const char* source, const char* target, const std::atomic<bool>& stop);
+
+// True when both files can be read and hold the same bytes. Stops reading
+// at the first difference; a stop request gives false.
+bool SameFileBytes(const char* a, const char* b, const std::atomic<bool>& stop);

@@ -1,0 +1,194 @@
+#include "collect/CollectJob.h"
+
+#include <io.h>
+
+#include <cstring>
+#include <memory>
+
+#include "afx/FileFind.h"
+#include "afx/Handle.h"
+#include "tag/Genre.h"
+#include "tag/MP3Info.h"
+
+namespace {
+
+const char kSourceTitle[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// An empty tag text becomes the placeholder; any other is trimmed, so one of
+// blanks alone becomes an empty text.
+void PutEntryText(char* field, size_t cb, const std::string& text, const char* placeholder)
+{
+    if (text.empty()) {
+        lstrcpynA(field, placeholder, int(cb));
+        return;
+    }
+    size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1]))
+        --end;
+    size_t begin = 0;
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    lstrcpynA(field, text.substr(begin, end - begin).c_str(), int(cb));
+}
+
+// The last path component's part from its last dot, dot included.
+std::string ExtensionOf(const std::string& path)
+{
+    const size_t sep = path.find_last_of("\\/:");
+    const size_t start = sep == std::string::npos ? 0 : sep + 1;
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < start)
+        return std::string();
+    return path.substr(dot);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t sep = path.find_last_of("\\/:");
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+} // namespace
+
+int CCollectJob::CollectFiles(int nMode)
+{
+    if (IsStopRequested())
+        return 0;
+    char szChosen[1025] = {};
+    if (!AskFolder(szChosen, kSourceTitle) || IsStopRequested())
+        return 0;
+    lstrcpynA(m_szSource, szChosen, sizeof m_szSource);
+    SetStatus("경로 : [%s] 를 선택하였습니다.", m_szSource);
+    ShowPaths();
+
+    SearchFolder(szChosen);
+    if (IsStopRequested())
+        return 0;
+    SetStatus("파일 조회 완료 : [%s]\r\n파일 총 갯수 : %d 개\r\n가수와 제목 태그가 없을 경우 작업 진행이 안됩니다.\r\n"
+              "필히 설정해주시길 바랍니다.",
+              szChosen, m_nTotal);
+
+    OrganiseFiles(nMode);
+    return IsStopRequested() ? 0 : 1;
+}
+
+void CCollectJob::SearchFolder(const std::string& path)
+{
+    m_visitedFolders.clear();
+    WalkFolder(path);
+    m_visitedFolders.clear();
+}
+
+bool CCollectJob::EnterFolderOnce(const std::string& path)
+{
+    CHandle folder(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    // Without an identity the folder cannot be recognised again; walk it.
+    if (!folder.IsValid() || !::GetFileInformationByHandle(folder, &info))
+        return true;
+    const uint64_t id = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return m_visitedFolders.insert({info.dwVolumeSerialNumber, id}).second;
+}
+
+void CCollectJob::WalkFolder(const std::string& path)
+{
+    if (IsStopRequested())
+        return;
+    SetStatus("디렉토리 : [%s]", path.c_str());
+
+    const DWORD attrs = ::GetFileAttributesA(path.c_str());
+    const bool bFolder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    if (bFolder && !EnterFolderOnce(path))
+        return;
+    // A chosen single file is its own pattern and finds just itself.
+    const std::string pattern = bFolder ? path + "\\*.*" : path;
+    CFileFind finder;
+    if (!finder.FindFile(pattern.c_str()))
+        return;
+
+    bool bMore = true;
+    while (bMore && !IsStopRequested()) {
+        bMore = finder.FindNextFile() != FALSE;
+        if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
+            if (finder.IsDots())
+                continue;
+            const std::string sub = finder.GetFilePath();
+            if (_access(sub.c_str(), 0) == -1)
+                continue;
+            WalkFolder(sub);
+            continue;
+        }
+
+        const std::string file = finder.GetFilePath();
+        if (ExtensionOf(file) != ".mp3")
+            continue;
+        ++m_nTotal;
+        // A path the entry cannot hold is refused whole, never cut.
+        if (file.size() >= sizeof(MP3FileEntry::szPath)) {
+            char message[1024];
+            wsprintfA(message, "전체경로가 너무 깁니다.\r\n경로 : %s", file.c_str());
+            message[sizeof message - 1] = 0;
+            Tell(message);
+            ++m_nFailed;
+            continue;
+        }
+        if (!AddFileEntry(this, file, finder.GetLength()))
+            ++m_nFailed;
+    }
+}
+
+int AddFileEntry(CCollectJob* pJob, const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!pJob || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return 0;
+    return AddFileEntry(pJob, path, (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize)
+{
+    // Without a list no row could own the entry.
+    if (!pJob || !pJob->m_pList)
+        return 0;
+    const std::string name = NameOf(path);
+    if (path.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
+        return 0;
+
+    pJob->SetStatus("파일 분석 중 : [%s]", path.c_str());
+    CMP3Info info;
+    if (!info.ReadTag(path))
+        return 0;
+
+    std::unique_ptr<MP3FileEntry> e(new MP3FileEntry());
+    PutEntryText(e->szArtist, sizeof e->szArtist, info.GetArtist(), "no artist");
+    PutEntryText(e->szAlbum, sizeof e->szAlbum, info.GetAlbum(), "no album");
+    PutEntryText(e->szTitle, sizeof e->szTitle, info.GetTitle(), "no title");
+    PutEntryText(e->szGenre, sizeof e->szGenre, GetGenreName(info.m_nGenre), "no genre");
+    PutEntryText(e->szComment, sizeof e->szComment, info.GetComment(), "no comment");
+    PutEntryText(e->szYear, sizeof e->szYear, info.GetYear(), "no year");
+    wsprintfA(e->szTrack, "%d", info.m_nTrack);
+    e->nGenre = info.m_nGenre;
+    lstrcpynA(e->szFileName, name.c_str(), sizeof e->szFileName);
+    lstrcpynA(e->szPath, path.c_str(), sizeof e->szPath);
+
+    pJob->SetStatus("파일 식별 값 선정 중 : [%s]", path.c_str());
+    e->nFileSize = nFileSize;
+
+    // The scan is the list's only writer while it runs, so the row it appends
+    // lands at the current count.
+    e->nIndex = pJob->m_pList->GetItemCount();
+    pJob->m_pList->InsertItem(e->nIndex, reinterpret_cast<LPARAM>(e.get()));
+    e.release();
+
+    info.Reset();
+    pJob->SetStatus("파일 넣기 완료 : [%s]", path.c_str());
+    return 1;
+}

@@ -1,0 +1,385 @@
+#include "tests/collect/JobHarness.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/collect/JobTestIds.h"
+
+namespace collect_test {
+
+const char kOpening[] =
+    "100% 무료 MP3 Sorvane 입니다\r\n"
+    "하위 작업시작 버튼을 클릭하지 않은 경우에는 기본설정으로 복사가 이루어 지게 됩니다.\r\n"
+    "mp3파일이 존재하는 경로를 설정한 후에 mp3파일의 태그를 수정하실 수 있습니다.";
+
+// ---- recording static -------------------------------------------------------
+
+void CRecordingStatic::SetWindowText(const char* text)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_texts.push_back(text);
+    }
+    CStatic::SetWindowText(text);
+}
+
+std::vector<std::string> CRecordingStatic::Texts() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_texts;
+}
+
+void CRecordingStatic::ClearTexts()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_texts.clear();
+}
+
+// ---- test window ------------------------------------------------------------
+
+CJobTestDialog::CJobTestDialog() : CDialog(IDD_JOB_TEST) {}
+
+void CJobTestDialog::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, 1003, m_status);
+    DDX_Control(pDX, 1002, m_list);
+    DDX_Control(pDX, 1004, m_progress);
+    DDX_Control(pDX, 1005, m_progressText);
+    DDX_Control(pDX, 1010, m_paths);
+}
+
+BOOL CJobTestDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    for (int c = 0; c < CEntryColumns::COLUMN_COUNT; ++c)
+        m_list.InsertColumn(c, "", LVCFMT_LEFT, 60, c);
+    m_list.SetTextSource(&m_columns);
+    m_progress.SetRange(0, 500);
+    return TRUE;
+}
+
+// ---- scripted user ----------------------------------------------------------
+
+CScriptedUi& CScriptedUi::Folder(const std::string& path)
+{
+    m_steps.push_back({Question::FOLDER, path, 1, nullptr});
+    return *this;
+}
+
+CScriptedUi& CScriptedUi::CancelFolder()
+{
+    m_steps.push_back({Question::FOLDER, "", 0, nullptr});
+    return *this;
+}
+
+CScriptedUi& CScriptedUi::Yes()
+{
+    m_steps.push_back({Question::YESNO, "", IDYES, nullptr});
+    return *this;
+}
+
+CScriptedUi& CScriptedUi::No()
+{
+    m_steps.push_back({Question::YESNO, "", IDNO, nullptr});
+    return *this;
+}
+
+CScriptedUi& CScriptedUi::Ok()
+{
+    m_steps.push_back({Question::MESSAGE, "", IDOK, nullptr});
+    return *this;
+}
+
+CScriptedUi& CScriptedUi::Then(std::function<void()> action)
+{
+    m_steps.back().action = std::move(action);
+    return *this;
+}
+
+const CScriptedUi::Step* CScriptedUi::Next(Question::Kind kind, const char* text)
+{
+    Question q{kind, text, "", -1};
+    if (m_hStatus) {
+        char buf[2048] = "";
+        ::GetWindowTextA(m_hStatus, buf, sizeof buf);
+        q.statusOnScreen = buf;
+    }
+    if (m_hList)
+        q.rowsOnScreen = int(::SendMessageA(m_hList, LVM_GETITEMCOUNT, 0, 0));
+    m_asked.push_back(q);
+
+    if (m_next >= m_steps.size() || m_steps[m_next].kind != kind) {
+        ADD_FAILURE() << "unscripted question: " << text;
+        return nullptr;
+    }
+    const Step* step = &m_steps[m_next++];
+    if (step->action)
+        step->action();
+    return step;
+}
+
+int CScriptedUi::ChooseFolder(char* buf, const char* title)
+{
+    const Step* step = Next(Question::FOLDER, title);
+    if (!step || !step->answer)
+        return 0;
+    if (!step->path.empty())
+        lstrcpynA(buf, step->path.c_str(), 1025);
+    return 1;
+}
+
+int CScriptedUi::AskYesNo(HWND, const char* text)
+{
+    const Step* step = Next(Question::YESNO, text);
+    return step ? step->answer : IDNO;
+}
+
+void CScriptedUi::ShowMessage(HWND, const char* text)
+{
+    Next(Question::MESSAGE, text);
+}
+
+// ---- fixture ----------------------------------------------------------------
+
+namespace {
+
+struct WorkerCall
+{
+    const std::function<int()>* fn;
+    CCollectJob* job;
+    int result;
+};
+
+DWORD WINAPI WorkerProc(LPVOID p)
+{
+    auto* call = static_cast<WorkerCall*>(p);
+    call->result = (*call->fn)();
+    call->job->SyncScreen();
+    return 0;
+}
+
+const DWORD JOB_TIMEOUT_MS = 120000;
+
+} // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD dwTimeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > dwTimeoutMs)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}
+
+void JobTest::SetUp()
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&icc);
+    m_src = m_tmp / "src";
+    m_dst = m_tmp / "dst";
+    ::CreateDirectoryA(m_src.c_str(), nullptr);
+    ::CreateDirectoryA(m_dst.c_str(), nullptr);
+    ASSERT_TRUE(m_dlg.Create(nullptr));
+    Bind();
+}
+
+void JobTest::Bind()
+{
+    m_job.m_hOwner = m_dlg.m_hWnd;
+    m_job.m_pList = &m_dlg.m_list;
+    m_job.m_pProgress = &m_dlg.m_progress;
+    m_job.m_pStatus = &m_dlg.m_status;
+    m_job.m_pProgressText = &m_dlg.m_progressText;
+    m_job.m_pPathLine = &m_dlg.m_paths;
+    m_job.m_pUi = &m_ui;
+    m_ui.Watch(m_dlg.m_status.m_hWnd, m_dlg.m_list.m_hWnd);
+}
+
+void JobTest::ClearList()
+{
+    const int n = m_dlg.m_list.GetItemCount();
+    for (int i = 0; i < n; ++i)
+        delete Entry(i);
+    m_dlg.m_list.DeleteAllItems();
+    m_job.Reset();
+    Bind();
+}
+
+void JobTest::TearDown()
+{
+    EXPECT_EQ(0u, m_ui.Unanswered()) << "scripted answers left over";
+    ClearList();
+    m_dlg.DestroyWindow();
+}
+
+int JobTest::RunOnWorker(const std::function<int()>& fn)
+{
+    WorkerCall call{&fn, &m_job, -1};
+    HANDLE h = ::CreateThread(nullptr, 0, WorkerProc, &call, 0, &m_dwWorkerId);
+    if (!h) {
+        ADD_FAILURE() << "no worker thread";
+        return -1;
+    }
+    auto ended = [h] { return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0; };
+    if (!PumpUntil(ended, JOB_TIMEOUT_MS)) {
+        ADD_FAILURE() << "the job did not end";
+        m_job.RequestStop();
+        while (!PumpUntil(ended, 100))
+            CloseThreadModalWindows(m_dwWorkerId);
+    }
+    ::CloseHandle(h);
+    return call.result;
+}
+
+int JobTest::Rows() const
+{
+    return int(m_dlg.m_list.SendMessage(LVM_GETITEMCOUNT));
+}
+
+std::vector<std::string> JobTest::Row(int row) const
+{
+    std::vector<std::string> cells;
+    for (int c = 0; c < CEntryColumns::COLUMN_COUNT; ++c) {
+        char buf[1024] = "";
+        LVITEMA item = {};
+        item.iSubItem = c;
+        item.pszText = buf;
+        item.cchTextMax = sizeof buf;
+        m_dlg.m_list.SendMessage(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        cells.push_back(buf);
+    }
+    return cells;
+}
+
+// ---- files and the Unix side ------------------------------------------------
+
+static void CollectFiles(const std::string& root, const std::string& rel, std::vector<std::string>& out)
+{
+    WIN32_FIND_DATAA fd;
+    const std::string folder = rel.empty() ? root : root + "\\" + rel;
+    HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!std::strcmp(fd.cFileName, ".") || !std::strcmp(fd.cFileName, ".."))
+            continue;
+        const std::string child = rel.empty() ? fd.cFileName : rel + "\\" + fd.cFileName;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectFiles(root, child, out);
+        else
+            out.push_back(child);
+    } while (::FindNextFileA(h, &fd));
+    ::FindClose(h);
+}
+
+std::vector<std::string> FilesUnder(const std::string& root)
+{
+    std::vector<std::string> out;
+    CollectFiles(root, "", out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string UnixPathOf(const std::string& windowsPath)
+{
+    typedef char*(CDECL * UnixFileName)(LPCWSTR);
+    auto fn = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    if (!fn)
+        return std::string();
+    WCHAR wide[1024];
+    if (!::MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, 1024))
+        return std::string();
+    char* unix = fn(wide);
+    if (!unix)
+        return std::string();
+    std::string out = unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return out;
+}
+
+bool RunUnixShell(const std::string& command)
+{
+    std::string line = "sh -c \"" + command + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!::CreateProcessA("/bin/sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return true;
+}
+
+static bool WaitFor(const std::function<bool()>& done, DWORD dwTimeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > dwTimeoutMs)
+            return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+bool MakeFolderLink(const std::string& linkPath, const std::string& target)
+{
+    const size_t sep = linkPath.find_last_of('\\');
+    const std::string unixParent = UnixPathOf(linkPath.substr(0, sep));
+    const std::string unixTarget = UnixPathOf(target);
+    if (unixParent.empty() || unixTarget.empty())
+        return false;
+    // Only ASCII names here: the Unix side spells them in UTF-8.
+    if (!RunUnixShell("ln -s '" + unixTarget + "' '" + unixParent + "/" + linkPath.substr(sep + 1) + "'"))
+        return false;
+    return WaitFor([&] { return ::GetFileAttributesA(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+CTmpfsDrive::CTmpfsDrive()
+{
+    const std::string c = UnixPathOf("C:\\");
+    const size_t at = c.find("dosdevices/");
+    if (at == std::string::npos)
+        return;
+    const std::string dosdevices = c.substr(0, at + std::strlen("dosdevices/"));
+    const DWORD used = ::GetLogicalDrives();
+    char letter = 0;
+    for (char l = 'S'; l <= 'Y' && !letter; ++l)
+        if (!(used & (1u << (l - 'A'))))
+            letter = l;
+    if (!letter)
+        return;
+    char folder[128];
+    wsprintfA(folder, "/dev/shm/sorvane-drive-%lu-%lu", ::GetCurrentProcessId(), ::GetTickCount());
+    m_strFolder = folder;
+    m_strLink = dosdevices + char(letter - 'A' + 'a') + ":";
+    if (!RunUnixShell("mkdir -p '" + m_strFolder + "' && ln -sfn '" + m_strFolder + "' '" + m_strLink + "'"))
+        return;
+    const std::string root = std::string(1, letter) + ":\\";
+    if (WaitFor([&] { return ::GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000))
+        m_cLetter = letter;
+}
+
+CTmpfsDrive::~CTmpfsDrive()
+{
+    if (m_strLink.empty())
+        return;
+    RunUnixShell("rm -f '" + m_strLink + "'; rm -rf '" + m_strFolder + "'");
+    if (m_cLetter) {
+        const std::string root = Root();
+        WaitFor([&] { return ::GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000);
+    }
+}
+
+} // namespace collect_test

@@ -1,0 +1,171 @@
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "afx/Controls.h"
+#include "afx/Dialog.h"
+#include "collect/CollectJob.h"
+#include "collect/EntryColumns.h"
+#include "collect/JobUi.h"
+#include "tests/support/TestFiles.h"
+
+namespace collect_test {
+
+using testing_support::Bytes;
+using testing_support::TagFields;
+
+// The work window's opening text, spelled out here so that a change in the
+// program's copy shows.
+extern const char kOpening[];
+
+// A static text that remembers every text written to it, from any thread.
+class CRecordingStatic : public CStatic
+{
+public:
+    void SetWindowText(const char* text) override;
+    std::vector<std::string> Texts() const;
+    void ClearTexts();
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_texts;
+};
+
+// The five controls a job writes to, in a window of their own.
+class CJobTestDialog : public CDialog
+{
+public:
+    CJobTestDialog();
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    CRecordingStatic m_status;
+    CListCtrl m_list;
+    CProgressCtrl m_progress;
+    CRecordingStatic m_progressText;
+    CRecordingStatic m_paths;
+    CEntryColumns m_columns;
+};
+
+struct Question
+{
+    enum Kind { FOLDER, YESNO, MESSAGE } kind;
+    std::string text;           // the title of a folder question, else the text
+    std::string statusOnScreen; // what the status control showed while asked
+    int rowsOnScreen;           // rows the list window showed while asked
+};
+
+// Answers a job's questions from a script, in order, and records them. An
+// unscripted question fails the test and is answered like a cancel.
+class CScriptedUi : public IJobUi
+{
+public:
+    CScriptedUi& Folder(const std::string& path);
+    CScriptedUi& CancelFolder();
+    CScriptedUi& Yes();
+    CScriptedUi& No();
+    CScriptedUi& Ok();
+    // Runs when the last scripted question is asked, before it is answered.
+    CScriptedUi& Then(std::function<void()> action);
+
+    void Watch(HWND status, HWND list) { m_hStatus = status; m_hList = list; }
+    std::vector<Question> Asked() const { return m_asked; }
+    size_t Unanswered() const { return m_steps.size() - m_next; }
+
+    int ChooseFolder(char* buf, const char* title) override;
+    int AskYesNo(HWND owner, const char* text) override;
+    void ShowMessage(HWND owner, const char* text) override;
+
+private:
+    struct Step
+    {
+        Question::Kind kind;
+        std::string path;
+        int answer;
+        std::function<void()> action;
+    };
+    const Step* Next(Question::Kind kind, const char* text);
+
+    std::vector<Step> m_steps;
+    size_t m_next = 0;
+    std::vector<Question> m_asked;
+    HWND m_hStatus = nullptr;
+    HWND m_hList = nullptr;
+};
+
+// Runs the real jobs on a worker thread against the test window, while this
+// thread serves the window as the program's UI thread does.
+class JobTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs fn on a worker, then brings the screen up to date as the program's
+    // worker does before it reports; returns fn's result.
+    int RunOnWorker(const std::function<int()>& fn);
+    int RunCollect(int nMode) { return RunOnWorker([this, nMode] { return m_job.CollectFiles(nMode); }); }
+    int RunOrganise(int nMode) { return RunOnWorker([this, nMode] { return m_job.OrganiseFiles(nMode); }); }
+    // Back to an empty list and a reset context, bound to the window again.
+    void ClearList();
+    void Bind();
+
+    int Rows() const;
+    std::vector<std::string> Row(int row) const;
+    MP3FileEntry* Entry(int row) { return reinterpret_cast<MP3FileEntry*>(m_dlg.m_list.GetItemData(row)); }
+    std::string Status() const { return m_dlg.m_status.GetWindowText(); }
+    std::string PathLine() const { return m_dlg.m_paths.GetWindowText(); }
+    std::string ProgressLabel() const { return m_dlg.m_progressText.GetWindowText(); }
+    int ProgressPos() const { return m_dlg.m_progress.GetPos(); }
+    std::string Src(const std::string& rel = "") const { return rel.empty() ? m_src : m_src + "\\" + rel; }
+    std::string Dst(const std::string& rel = "") const { return rel.empty() ? m_dst : m_dst + "\\" + rel; }
+
+    testing_support::TempDir m_tmp;
+    std::string m_src;
+    std::string m_dst;
+    CJobTestDialog m_dlg;
+    CCollectJob m_job;
+    CScriptedUi m_ui;
+    DWORD m_dwWorkerId = 0;
+};
+
+// Every file under root, as paths relative to it, sorted; folder links are
+// not followed.
+std::vector<std::string> FilesUnder(const std::string& root);
+
+// Serves this thread's windows until done() or the timeout; true when done.
+bool PumpUntil(const std::function<bool()>& done, DWORD dwTimeoutMs);
+
+// The Unix side of the Wine prefix, for what only it can make: folder links
+// and drive letters.
+std::string UnixPathOf(const std::string& windowsPath);
+// Runs a command in the Unix shell; Wine does not report when it ends, so the
+// caller waits for its effect.
+bool RunUnixShell(const std::string& command);
+// A folder link at linkPath pointing at target; true once it is there.
+bool MakeFolderLink(const std::string& linkPath, const std::string& target);
+
+// A drive letter of the prefix linked to a folder on another file system
+// (tmpfs), removed with the object.
+class CTmpfsDrive
+{
+public:
+    CTmpfsDrive();
+    ~CTmpfsDrive();
+    bool IsReady() const { return m_cLetter != 0; }
+    // "X:\".
+    std::string Root() const { return std::string(1, m_cLetter) + ":\\"; }
+
+private:
+    char m_cLetter = 0;
+    std::string m_strLink;
+    std::string m_strFolder;
+};
+
+} // namespace collect_test

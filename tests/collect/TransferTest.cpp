@@ -1,0 +1,222 @@
+#include "tests/collect/JobHarness.h"
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "collect/SafeTransfer.h"
+
+using namespace collect_test;
+using namespace testing_support;
+
+namespace {
+
+TagFields Tagged(const std::string& artist, const std::string& album)
+{
+    TagFields f;
+    f.artist = artist;
+    f.album = album;
+    return f;
+}
+
+// A file of the given size whose bytes are a hole but for its tag at the
+// end: large, yet quick to make.
+void WriteSparseMp3(const std::string& path, uint64_t size, const TagFields& tag)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(size - 128);
+    ::SetFilePointerEx(h, at, nullptr, FILE_BEGIN);
+    const Bytes record = MakeTagRecord(tag);
+    DWORD n = 0;
+    ::WriteFile(h, record.data(), DWORD(record.size()), &n, nullptr);
+    ::CloseHandle(h);
+}
+
+Bytes LastBytes(const std::string& path, DWORD count)
+{
+    Bytes out(count);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Bytes();
+    ::SetFilePointer(h, -LONG(count), nullptr, FILE_END);
+    DWORD n = 0;
+    ::ReadFile(h, out.data(), count, &n, nullptr);
+    ::CloseHandle(h);
+    out.resize(n);
+    return out;
+}
+
+} // namespace
+
+using Transfer = JobTest;
+
+// A move to another file system is a copy, then the source goes; the target
+// folder text keeps the destination root's own backslash.
+TEST_F(Transfer, MoveToAnotherDrive)
+{
+    CTmpfsDrive drive;
+    ASSERT_TRUE(drive.IsReady());
+    const Bytes one = MakeMp3(Tagged("Band", "Disc"), 4000, 1);
+    const Bytes two = MakeMp3(Tagged("Band", "Disc"), 5000, 2);
+    const Bytes taken = MakeMp3(Tagged("Band", "Disc"), 10, 3);
+    WriteFile(Src("1.mp3"), one);
+    WriteFile(Src("2.mp3"), two);
+    WriteFile(Src("3.mp3"), taken);
+    WriteFile(drive.Root() + "Band\\Disc\\3.mp3", "older");
+    m_ui.Folder(m_src).Yes().Folder(drive.Root());
+
+    EXPECT_EQ(1, RunCollect(MODE_MOVE));
+
+    EXPECT_EQ(2, m_job.m_nSucceeded);
+    EXPECT_EQ(1, m_job.m_nFailed);
+    EXPECT_EQ(drive.Root() + "\\Band\\Disc\\1.mp3", Entry(0)->szTargetPath);
+    EXPECT_EQ(one, ReadFile(drive.Root() + "Band\\Disc\\1.mp3"));
+    EXPECT_EQ(two, ReadFile(drive.Root() + "Band\\Disc\\2.mp3"));
+    EXPECT_EQ(Bytes({'o', 'l', 'd', 'e', 'r'}), ReadFile(drive.Root() + "Band\\Disc\\3.mp3"));
+    EXPECT_EQ(std::vector<std::string>({"Band\\Disc\\1.mp3", "Band\\Disc\\2.mp3", "Band\\Disc\\3.mp3"}),
+              FilesUnder(drive.Root()));
+    EXPECT_EQ(std::vector<std::string>({"3.mp3"}), FilesUnder(m_src));
+    EXPECT_EQ(taken, ReadFile(Src("3.mp3")));
+}
+
+// A stop in the middle of a long copy: the job returns within the stop's
+// time, with no summary; no file under its final name, no temporary left,
+// the source whole.
+TEST_F(Transfer, StopDuringLongCopyTable)
+{
+    CTmpfsDrive drive;
+    ASSERT_TRUE(drive.IsReady());
+    const uint64_t size = 768ull << 20;
+    struct Case
+    {
+        const char* label;
+        int mode;
+        std::string dest;
+        const char* lastText;
+    } cases[] = {
+        {"copy on one drive", MODE_COPY, m_dst, "복사 중입니다."},
+        {"move to another drive", MODE_MOVE, drive.Root() + "moved", "이동 중입니다."},
+    };
+    WriteSparseMp3(Src("big.mp3"), size, Tagged("Band", "Disc"));
+    const Bytes tail = LastBytes(Src("big.mp3"), 4096);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ::CreateDirectoryA(c.dest.c_str(), nullptr);
+        const std::string folder = c.dest + "\\Band\\Disc";
+        ClearList();
+        m_ui.Folder(m_src).Yes().Folder(c.dest);
+
+        // Asks for the stop once a partial file shows in the target folder.
+        std::atomic<bool> done{false};
+        std::atomic<DWORD> stoppedAt{0};
+        std::thread watcher([&] {
+            while (!done) {
+                const std::vector<std::string> files = FilesUnder(folder);
+                if (!files.empty() && FileSize(folder + "\\" + files[0]) > 0) {
+                    stoppedAt = ::GetTickCount();
+                    m_job.RequestStop();
+                    return;
+                }
+                ::Sleep(1);
+            }
+        });
+        const int result = RunCollect(c.mode);
+        const DWORD returnedAt = ::GetTickCount();
+        done = true;
+        watcher.join();
+
+        ASSERT_NE(0u, stoppedAt.load()) << "the copy ended before a stop could be asked";
+        std::printf("[ %s: stopped after %lu ms ]\n", c.label, returnedAt - stoppedAt);
+        EXPECT_LT(returnedAt - stoppedAt, 2000u);
+        EXPECT_EQ(0, result);
+        EXPECT_EQ(0, m_job.m_nSucceeded);
+        EXPECT_TRUE(FilesUnder(folder).empty());
+        EXPECT_EQ(size, FileSize(Src("big.mp3")));
+        EXPECT_EQ(tail, LastBytes(Src("big.mp3"), 4096));
+        // After a stop the job does not wait for the screen; the window's
+        // timer brings it up to date.
+        m_dlg.FlushControls();
+        const std::string status = Status();
+        EXPECT_EQ(c.lastText, status.substr(status.size() - std::string(c.lastText).size()));
+        m_job.ClearStop();
+    }
+}
+
+// A stop that arrives while the job waits for the user (the stopper closes
+// that window, which reads as a cancel): the job asks nothing more, writes
+// no report, and moves no file.
+TEST_F(Transfer, StopWhileAskingTable)
+{
+    WriteFile(Src("s.mp3"), MakeMp3(Tagged("Band", "Disc")));
+    struct Case
+    {
+        const char* label;
+        int step;  // the question during which the stop comes
+        size_t asked;
+        bool scanned;
+    } cases[] = {
+        {"choosing the source", 0, 1, false},
+        {"confirming the pass", 1, 2, true},
+        {"choosing the destination", 2, 3, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ClearList();
+        m_job.ClearStop();
+        m_dlg.m_status.ClearTexts();
+        m_ui = CScriptedUi();
+        m_ui.Watch(m_dlg.m_status.m_hWnd, m_dlg.m_list.m_hWnd);
+        auto stop = [this] { m_job.RequestStop(); };
+        m_ui.Folder(m_src);
+        if (c.step == 0)
+            m_ui.Then(stop);
+        else if (c.step == 1)
+            m_ui.No().Then(stop);
+        else
+            m_ui.Yes().CancelFolder().Then(stop);
+
+        EXPECT_EQ(0, RunCollect(MODE_MOVE));
+
+        EXPECT_EQ(c.asked, m_ui.Asked().size());
+        EXPECT_EQ(c.scanned ? 1 : 0, Rows());
+        EXPECT_EQ(c.scanned, !m_dlg.m_status.Texts().empty());
+        for (const std::string& t : m_dlg.m_status.Texts())
+            EXPECT_EQ(std::string::npos, t.find("작업완료")) << t;
+        EXPECT_TRUE(Exists(Src("s.mp3")));
+        EXPECT_TRUE(FilesUnder(m_dst).empty());
+    }
+    m_job.ClearStop();
+}
+
+// The transfers themselves: never over an existing file, never a leftover.
+TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehind)
+{
+    TempDir dir;
+    const std::atomic<bool> go{false};
+    WriteFile(dir / "src.mp3", "new");
+    WriteFile(dir / "dst\\taken.mp3", "old");
+    WriteFile(dir / "dst\\TAKEN2.mp3", "old");
+    struct Case
+    {
+        const char* label;
+        TransferResult (*fn)(const char*, const char*, const std::atomic<bool>&);
+        std::string target;
+        TransferResult result;
+    } cases[] = {
+        {"copy over a file", SafeCopyFile, dir / "dst\\taken.mp3", TRANSFER_FAILED},
+        {"copy over a file in other letter case", SafeCopyFile, dir / "dst\\taken2.mp3", TRANSFER_FAILED},
+        {"move over a file", SafeMoveFile, dir / "dst\\taken.mp3", TRANSFER_FAILED},
+        {"copy into a missing folder", SafeCopyFile, dir / "none\\x.mp3", TRANSFER_FAILED},
+        {"copy of a missing source", SafeCopyFile, dir / "dst\\y.mp3", TRANSFER_FAILED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string source = std::string(c.label).find("missing source") != std::string::npos ? dir / "gone.mp3"
+                                                                                                      : dir / "src.mp3";
+        EXPECT_EQ(c.result, c.fn(source.c_str(), c.target.c_str(), go));
+        EXPECT_EQ(std::vector<std::string>({"dst\\TAKEN2.mp3", "dst\\taken.mp3", "src.mp3"}), FilesUnder(dir.Path()));
+        EXPECT_EQ(Bytes({'o', 'l', 'd'}), ReadFile(dir / "dst\\taken.mp3"));
+    }
+}

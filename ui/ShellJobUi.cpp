@@ -1,0 +1,67 @@
+#include "ui/ShellJobUi.h"
+
+#include <cstring>
+
+#include "ui/FolderChooser.h"
+
+namespace {
+
+const char kCaption[] = "MP3 Sorvane";
+
+bool IsDialogWindow(HWND hWnd)
+{
+    char name[16];
+    return ::GetClassNameA(hWnd, name, sizeof name) && std::strcmp(name, "#32770") == 0;
+}
+
+bool HasButton(HWND hDlg, int id)
+{
+    HWND h = ::GetDlgItem(hDlg, id);
+    return h && ::IsWindowVisible(h);
+}
+
+BOOL CALLBACK CloseOne(HWND hWnd, LPARAM lp)
+{
+    if (!IsDialogWindow(hWnd))
+        return TRUE;
+    // The answer a user gives by backing out: Cancel where there is one (the
+    // chooser), No for a question, OK for a plain message.
+    int id = IDOK;
+    if (HasButton(hWnd, IDCANCEL))
+        id = IDCANCEL;
+    else if (HasButton(hWnd, IDNO))
+        id = IDNO;
+    ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, id)));
+    ++*reinterpret_cast<int*>(lp);
+    return TRUE;
+}
+
+} // namespace
+
+int CShellJobUi::ChooseFolder(char* buf, const char* title)
+{
+    return ::ChooseFolder(buf, title);
+}
+
+int CShellJobUi::AskYesNo(HWND owner, const char* text)
+{
+    return ::MessageBoxA(owner, text, kCaption, MB_YESNO);
+}
+
+void CShellJobUi::ShowMessage(HWND owner, const char* text)
+{
+    ::MessageBoxA(owner, text, kCaption, MB_OK);
+}
+
+IJobUi& ShellJobUi()
+{
+    static CShellJobUi s_ui;
+    return s_ui;
+}
+
+int CloseThreadModalWindows(DWORD dwThreadId)
+{
+    int nClosed = 0;
+    ::EnumThreadWindows(dwThreadId, CloseOne, reinterpret_cast<LPARAM>(&nClosed));
+    return nClosed;
+}

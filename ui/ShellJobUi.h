@@ -1,0 +1,12 @@
+#pragma once
+#include "collect/JobUi.h"
+
+// The program's user: the shell's folder chooser and message boxes captioned
+// "MP3 Sorvane", owned by the window the job names.
+class CShellJobUi : public IJobUi
+{
+public:
+    int ChooseFolder(char* buf, const char* title) override;
+    int AskYesNo(HWND owner, const char* text) override;
+    void ShowMessage(HWND owner, const char* text) override;
+};
