@@ -14,23 +14,30 @@ export LANG=ko_KR.UTF-8
 export HOME=$SORVANE_ROOT/.wine/home
 mkdir -p "$HOME"
 
+# Bump when the prefix's settings below change, so existing prefixes get them.
+SORVANE_PREFIX_VERSION=2
+
 sorvane_wine_prefix() {
-    [ -f "$WINEPREFIX/.sorvane-ready" ] && return 0
+    [ -f "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION" ] && return 0
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.sorvane-ready" ]; then
-            wineboot -i >/dev/null 2>&1 || true
+        if [ ! -f "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION" ]; then
+            [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
             # Dialog fonts the templates name, mapped to a Korean face so that
-            # Hangul renders instead of boxes.
+            # Hangul renders instead of boxes. Windows are not handed to a
+            # window manager: under a bare Xvfb there is none, and Wine then
+            # waits two seconds for each window it destroys.
             local reg=$WINEPREFIX/../fonts.reg
             printf '%s\r\n' 'REGEDIT4' '' \
                 '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
                 '"MS Shell Dlg"="NanumGothic"' '"MS Shell Dlg 2"="NanumGothic"' \
-                '"Gulim"="NanumGothic"' '"Tahoma"="NanumGothic"' > "$reg"
+                '"Gulim"="NanumGothic"' '"Tahoma"="NanumGothic"' '' \
+                '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
+                '"Managed"="N"' > "$reg"
             wine regedit "$reg" >/dev/null 2>&1 || true
             wineserver -w
-            touch "$WINEPREFIX/.sorvane-ready"
+            touch "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION"
         fi
     ) 9>"$(dirname "$WINEPREFIX")/.lock"
 }

@@ -1,0 +1,147 @@
+#include "tests/e2e/driver/ListView.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "tests/e2e/driver/Remote.h"
+
+namespace e2e {
+
+namespace {
+
+using ::testing::AssertionFailure;
+using ::testing::AssertionSuccess;
+
+constexpr size_t kMaxText = 1 << 20;
+
+} // namespace
+
+int ListView::RowCount() const
+{
+    if (!Exists())
+        return -1;
+    return static_cast<int>(Ask(LVM_GETITEMCOUNT, 0, 0, -1));
+}
+
+int ListView::ColumnCount() const
+{
+    if (!Exists())
+        return -1;
+    Window header(reinterpret_cast<HWND>(Ask(LVM_GETHEADER)));
+    if (!header)
+        return -1;
+    return static_cast<int>(header.Ask(HDM_GETITEMCOUNT, 0, 0, -1));
+}
+
+std::string ListView::HeaderText(int column) const
+{
+    if (!Exists())
+        return "";
+    for (size_t cap = 256; cap <= kMaxText; cap *= 4) {
+        RemoteMemory mem(ProcessId(), sizeof(LVCOLUMNA) + cap);
+        LVCOLUMNA col = {};
+        col.mask = LVCF_TEXT;
+        col.pszText = static_cast<char*>(mem.At(sizeof(col)));
+        col.cchTextMax = static_cast<int>(cap);
+        if (!mem.IsValid() || !mem.Write(0, &col, sizeof(col)) || !mem.Write(sizeof(col), "", 1))
+            return "";
+        if (!Ask(LVM_GETCOLUMNA, column, mem.Param(), 0))
+            return "";
+        std::vector<char> buf(cap + 1, '\0');
+        if (!mem.Read(sizeof(col), buf.data(), cap))
+            return "";
+        size_t len = strnlen(buf.data(), cap);
+        if (len + 1 < cap)
+            return std::string(buf.data(), len);
+    }
+    return "";
+}
+
+std::string ListView::CellText(int row, int column) const
+{
+    if (!Exists())
+        return "";
+    // Grow the buffer until the text fits with room to spare: a text that
+    // fills it exactly may have been cut.
+    for (size_t cap = 512; cap <= kMaxText; cap *= 4) {
+        RemoteMemory mem(ProcessId(), sizeof(LVITEMA) + cap);
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = row;
+        item.iSubItem = column;
+        item.pszText = static_cast<char*>(mem.At(sizeof(item)));
+        item.cchTextMax = static_cast<int>(cap);
+        if (!mem.IsValid() || !mem.Write(0, &item, sizeof(item)) || !mem.Write(sizeof(item), "", 1))
+            return "";
+        LRESULT len = Ask(LVM_GETITEMTEXTA, row, mem.Param(), -1);
+        if (len < 0)
+            return "";
+        std::vector<char> buf(cap + 1, '\0');
+        if (!mem.Read(sizeof(item), buf.data(), cap))
+            return "";
+        size_t got = strnlen(buf.data(), cap);
+        if (got + 1 < cap)
+            return std::string(buf.data(), got);
+    }
+    return "";
+}
+
+std::vector<std::string> ListView::RowTexts(int row) const
+{
+    std::vector<std::string> texts;
+    for (int c = 0, n = ColumnCount(); c < n; ++c)
+        texts.push_back(CellText(row, c));
+    return texts;
+}
+
+int ListView::SelectedRow() const
+{
+    if (!Exists())
+        return -1;
+    return static_cast<int>(Ask(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, -1));
+}
+
+Check ListView::RowRect(int row, RECT* rect) const
+{
+    if (!Exists())
+        return AssertionFailure() << "no list" << (Why().empty() ? "" : ": " + Why());
+    int count = RowCount();
+    if (row < 0 || row >= count)
+        return AssertionFailure() << "no row " << row << " in " << Describe() << " (" << count << " rows)";
+    Ask(LVM_ENSUREVISIBLE, row, FALSE);
+    RemoteMemory mem(ProcessId(), sizeof(RECT));
+    RECT r = {};
+    r.left = LVIR_LABEL;
+    if (!mem.IsValid() || !mem.Write(0, &r, sizeof(r)))
+        return AssertionFailure() << "no memory in the list's process: " << mem.Why();
+    if (Ask(LVM_GETITEMRECT, row, mem.Param(), 0) <= 0 || !mem.Read(0, &r, sizeof(r)))
+        return AssertionFailure() << "LVM_GETITEMRECT failed for row " << row << " of " << Describe();
+    *rect = r;
+    return AssertionSuccess();
+}
+
+Check ListView::PostRowClicks(int row, bool twice) const
+{
+    if (!Exists())
+        return AssertionFailure() << "no list" << (Why().empty() ? "" : ": " + Why());
+    RECT r = {};
+    Check found = RowRect(row, &r);
+    if (!found)
+        return found;
+    RECT client = {};
+    ::GetClientRect(Handle(), &client);
+    // The label's middle, kept inside the visible part of the list.
+    int x = (r.left + r.right) / 2;
+    if (x >= client.right)
+        x = r.left + 2;
+    if (x < client.left + 2)
+        x = client.left + 2;
+    int y = (r.top + r.bottom) / 2;
+    return twice ? DoubleClickAt(x, y) : ClickAt(x, y);
+}
+
+Check ListView::ClickRow(int row) const { return PostRowClicks(row, false); }
+Check ListView::DoubleClickRow(int row) const { return PostRowClicks(row, true); }
+
+} // namespace e2e
