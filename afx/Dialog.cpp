@@ -23,6 +23,8 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParent)
 
 CDialog::~CDialog()
 {
+    // The derived part, and with it the bound controls, is gone already.
+    m_bound.clear();
     if (m_hWnd && !m_bModal)
         DestroyWindow();
 }

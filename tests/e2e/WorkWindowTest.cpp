@@ -1,0 +1,415 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/e2e/driver/Driver.h"
+#include "tests/support/TestFiles.h"
+
+using namespace e2e;
+using namespace testing_support;
+
+namespace {
+
+const char kCaption[] = "MP3 Sorvane";
+const char kOpening[] =
+    "100% 무료 MP3 Sorvane 입니다\r\n하위 작업시작 버튼을 클릭하지 않은 경우에는 기본설정으로 복사가 이루어 지게 "
+    "됩니다.\r\nmp3파일이 존재하는 경로를 설정한 후에 mp3파일의 태그를 수정하실 수 있습니다.";
+const char kPrompts[] = "mp3 가 존재하는 경로 : mp3 파일이 존재하는 경로를 지정하여 주십시오\r\n"
+                        "이동 및 복사를 할 경로 : mp3파일을 복사 또는 옮길 경로를 지정하여 주십시오";
+const char kSourceTitle[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
+const char kDestTitle[] = "복사 또는 이동시킬 폴더를 선택하여 주세요";
+const char kOrganise[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
+const char kAddToList[] = "목록에 추가하시겠습니까?";
+const char kEndJob[] = "작업을 종료 하시겠습니까?";
+const char kDone[] = "작업완료";
+
+Check Fail(const std::string& why) { return ::testing::AssertionFailure() << why; }
+
+std::string Last128(const std::string& path)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "(cannot open)";
+    char buf[128];
+    DWORD n = 0;
+    ::SetFilePointer(h, -128, nullptr, FILE_END);
+    ::ReadFile(h, buf, sizeof buf, &n, nullptr);
+    ::CloseHandle(h);
+    return std::string(buf, n);
+}
+
+std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+// Names in a folder, "." and ".." left out.
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE f = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (f == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string n = fd.cFileName;
+        if (n != "." && n != "..")
+            names.push_back(n);
+    } while (::FindNextFileA(f, &fd));
+    ::FindClose(f);
+    return names;
+}
+
+// The work window alone, with the program's own chooser and message boxes.
+class WorkWindow : public WindowTest
+{
+protected:
+    void SetUp() override { Start(); }
+
+    void Start()
+    {
+        m_p = Process::Start(HostPath(WORK_WINDOW_EXE));
+        ASSERT_TRUE(m_p) << m_p.Why();
+        m_dlg = m_p.WaitDialog(kCaption, IDC_BTN_ADD_LIST);
+        ASSERT_TRUE(m_dlg) << m_dlg.Why();
+    }
+
+    Window Item(int id) const { return m_dlg.Child(id); }
+    ListView List() const { return ListView(Item(IDC_FILE_LIST)); }
+
+    // move, copy, stop, open-folder, add-to-list, exit: 1 enabled, 0 not.
+    std::string Buttons() const
+    {
+        std::string s;
+        for (int id : {IDC_BTN_MOVE_START, IDC_BTN_COPY_START, IDC_BTN_STOP, IDC_BTN_OPEN_FOLDER, IDC_BTN_ADD_LIST,
+                       IDC_BTN_WORK_EXIT})
+            s += Item(id).IsEnabled() ? '1' : '0';
+        return s;
+    }
+    Check WaitButtons(const std::string& want)
+    {
+        return WaitUntil([&] { return Buttons() == want; }, "buttons " + want + " (now " + Buttons() + ")");
+    }
+
+    // Answers the next message box, after checking what it says.
+    Check Answer(const std::string& text, int id)
+    {
+        MsgBox box = MsgBox::Wait(m_p.Id(), kCaption);
+        if (!box)
+            return Fail(box.Why());
+        // A box just made may not have its text yet.
+        if (!WaitUntil([&] { return box.Message() == text; }, "the box's text", 3000))
+            return Fail("the box says \"" + box.Message() + "\", not \"" + text + "\"");
+        Check pressed = box.Press(id);
+        if (!pressed)
+            return pressed;
+        // Gone before the next one is looked for.
+        return WaitGone(box);
+    }
+    // Answers the next folder chooser: the path, or Cancel for "".
+    Check Choose(const std::string& title, const std::string& path)
+    {
+        FolderChooser fc = FolderChooser::Wait(m_p.Id());
+        if (!fc)
+            return Fail(fc.Why());
+        if (fc.Title() != title)
+            return Fail("the chooser asks \"" + fc.Title() + "\", not \"" + title + "\"");
+        return path.empty() ? fc.Cancel() : fc.Choose(path);
+    }
+    // A scan of the folder whose pass is declined.
+    void ScanDeclined(const std::string& folder)
+    {
+        ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+        ASSERT_TRUE(Choose(kSourceTitle, folder));
+        ASSERT_TRUE(Answer(kOrganise, IDNO));
+        ASSERT_TRUE(Answer(kDone, IDOK));
+        ASSERT_TRUE(WaitButtons("110011"));
+    }
+
+    Process m_p;
+    Window m_dlg;
+};
+
+// A folder whose name the file browser would split at the blank or the comma.
+const char kAwkwardFolder[] = "출력 폴더, 둘";
+
+} // namespace
+
+TEST_F(WorkWindow, OpensWithItsTextsColumnsAndOnlyAddAndExitUsable)
+{
+    EXPECT_EQ(kCaption, m_dlg.Text());
+    EXPECT_EQ(kOpening, Item(IDC_STATIC_STATUS).Text());
+    EXPECT_EQ(kPrompts, Item(IDC_STATIC_PATHS).Text());
+    EXPECT_EQ("진행률", Item(IDC_STATIC_PROGRESS).Text());
+    EXPECT_EQ("000011", Buttons());
+    ListView list = List();
+    EXPECT_EQ(0, list.RowCount());
+    const std::vector<std::string> headers = {"번호", "파일경로", "가수", "앨범", "트랙",
+                                              "제목", "장르", "연도", "Comment"};
+    ASSERT_EQ(9, list.ColumnCount());
+    for (int c = 0; c < 9; ++c)
+        EXPECT_EQ(headers[c], list.HeaderText(c)) << "column " << c;
+}
+
+// The road of a typical job: a tree is listed, copied, then moved, and the
+// destination opened in the file browser.
+TEST_F(WorkWindow, ScansATreeThenCopiesAndMovesItWithTheirSummaries)
+{
+    TempDir src, out;
+    const std::string a = src / "a.mp3", song = src / "하위\\노래.mp3", untagged = src / "untagged.mp3";
+    WriteFile(a, MakeMp3({"Song A", "Artist", "Album", "2001", "first", 1, 17}, 300));
+    WriteFile(song, MakeMp3({"노래", "가수", "앨범", "2002", "", 2, 13}, 500));
+    WriteFile(untagged, Bytes(200, 0x11));
+    WriteFile(src / "readme.txt", "not a song");
+
+    ScanDeclined(src.Path());
+    ListView list = List();
+    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 3; }, "three rows"));
+    const std::map<std::string, std::vector<std::string>> want = {
+        {a, {"Artist", "Album", "1", "Song A", "Rock", "2001", "first"}},
+        {song, {"가수", "앨범", "2", "노래", "Pop", "2002", "no comment"}},
+        {untagged, {"no artist", "no album", "0", "no title", "no genre", "no year", "no comment"}},
+    };
+    for (int r = 0; r < 3; ++r) {
+        const std::vector<std::string> row = list.RowTexts(r);
+        ASSERT_EQ(9u, row.size());
+        EXPECT_EQ(std::to_string(r + 1), row[0]);
+        auto it = want.find(row[1]);
+        ASSERT_NE(want.end(), it) << "unexpected path " << row[1];
+        EXPECT_EQ(it->second, std::vector<std::string>(row.begin() + 2, row.end())) << row[1];
+    }
+    EXPECT_EQ("파일 조회 완료 : [" + src.Path() + "]\r\n파일 총 갯수 : 3 개\r\n가수와 제목 태그가 없을 경우 작업 "
+              "진행이 안됩니다.\r\n필히 설정해주시길 바랍니다.",
+              Item(IDC_STATIC_STATUS).Text());
+    EXPECT_EQ("mp3 가 존재하는 경로 : " + src.Path() + "\r\n이동 및 복사를 할 경로 : ", Item(IDC_STATIC_PATHS).Text());
+
+    const std::string copyDest = out / kAwkwardFolder;
+    ASSERT_TRUE(::CreateDirectoryA(copyDest.c_str(), nullptr));
+    ASSERT_TRUE(Item(IDC_BTN_COPY_START).Click());
+    ASSERT_TRUE(Answer(kOrganise, IDYES));
+    ASSERT_TRUE(Choose(kDestTitle, copyDest));
+    ASSERT_TRUE(Answer(kDone, IDOK));
+    ASSERT_TRUE(WaitButtons("110111"));
+    EXPECT_EQ(std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : 3 개, 성공 : 2 개, 중복파일 : 0개, 실패 : 1 개",
+              Item(IDC_STATIC_STATUS).Text());
+    EXPECT_EQ("100 %", Item(IDC_STATIC_PROGRESS).Text());
+    EXPECT_EQ(ReadFile(a), ReadFile(copyDest + "\\Artist\\Album\\a.mp3"));
+    EXPECT_EQ(ReadFile(song), ReadFile(copyDest + "\\가수\\앨범\\노래.mp3"));
+    EXPECT_TRUE(Exists(a) && Exists(song) && Exists(untagged));
+
+    // The browser opens the destination itself, blank and comma included.
+    ASSERT_TRUE(Item(IDC_BTN_OPEN_FOLDER).Click());
+    WindowQuery browser;
+    browser.caption = kAwkwardFolder;
+    Window shown = WaitTopWindow(browser);
+    EXPECT_TRUE(shown) << shown.Why();
+    if (shown)
+        shown.Close();
+
+    const std::string moveDest = out / "moved";
+    ASSERT_TRUE(::CreateDirectoryA(moveDest.c_str(), nullptr));
+    ASSERT_TRUE(Item(IDC_BTN_MOVE_START).Click());
+    ASSERT_TRUE(Answer(kOrganise, IDYES));
+    ASSERT_TRUE(Choose(kDestTitle, moveDest));
+    ASSERT_TRUE(Answer(kDone, IDOK));
+    ASSERT_TRUE(WaitButtons("110111"));
+    EXPECT_EQ(std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : 3 개, 성공 : 2 개, 중복파일 : 0개, 실패 : 1 개",
+              Item(IDC_STATIC_STATUS).Text());
+    EXPECT_FALSE(Exists(a));
+    EXPECT_FALSE(Exists(song));
+    EXPECT_TRUE(Exists(untagged)) << "a row without artist stays where it is";
+    EXPECT_TRUE(Exists(moveDest + "\\Artist\\Album\\a.mp3"));
+    EXPECT_TRUE(Exists(moveDest + "\\가수\\앨범\\노래.mp3"));
+    std::vector<std::string> paths;
+    for (int r = 0; r < 3; ++r)
+        paths.push_back(list.CellText(r, 1));
+    EXPECT_NE(paths.end(), std::find(paths.begin(), paths.end(), a)) << "rows keep the paths they were found at";
+}
+
+TEST_F(WorkWindow, AddToListQuestionKeepsOrEmptiesTheList)
+{
+    TempDir src;
+    WriteFile(src / "a.mp3", MakeMp3({"A", "Artist", "Album", "2001", "", 1, 17}, 300));
+    WriteFile(src / "b.mp3", MakeMp3({"B", "Artist", "Album", "2001", "", 2, 17}, 400));
+    ScanDeclined(src.Path());
+    ListView list = List();
+    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 2; }, "two rows"));
+
+    // Yes: the new scan's rows follow the old ones.
+    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+    ASSERT_TRUE(Answer(kAddToList, IDYES));
+    ASSERT_TRUE(Choose(kSourceTitle, src.Path()));
+    ASSERT_TRUE(Answer(kOrganise, IDNO));
+    ASSERT_TRUE(Answer(kDone, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 4; }, "four rows"));
+    EXPECT_EQ("4", list.CellText(3, 0));
+    EXPECT_NE(std::string::npos, Item(IDC_STATIC_STATUS).Text().find("파일 총 갯수 : 4 개"));
+
+    // No: the list is empty before the chooser asks, and stays so when the
+    // choice is cancelled.
+    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+    ASSERT_TRUE(Answer(kAddToList, IDNO));
+    FolderChooser fc = FolderChooser::Wait(m_p.Id());
+    ASSERT_TRUE(fc) << fc.Why();
+    EXPECT_EQ(0, list.RowCount());
+    EXPECT_EQ(kOpening, Item(IDC_STATIC_STATUS).Text());
+    EXPECT_EQ(kPrompts, Item(IDC_STATIC_PATHS).Text());
+    EXPECT_EQ("000011", Buttons());
+    ASSERT_TRUE(fc.Cancel());
+    ASSERT_TRUE(WaitGone(fc));
+    EXPECT_FALSE(MsgBox::Wait(m_p.Id(), kCaption, 1000)) << "a cancelled source ends the scan without a word";
+    EXPECT_EQ(0, list.RowCount());
+    EXPECT_EQ("000011", Buttons());
+}
+
+// The user stops a copy of a large file by starting a new list: within the
+// limit the list is empty and the new scan asks for its source; nothing is
+// half written and the source is whole.
+TEST_F(WorkWindow, StopInTheMiddleOfALongCopyLosesNothing)
+{
+    TempDir src, dst;
+    const std::string big = src / "big.mp3";
+    const Bytes tag = MakeTagRecord({"Long", "Artist", "Album", "2003", "", 1, 17});
+    {
+        // Mostly a hole, so making it is quick; the copy writes every byte.
+        HANDLE h = ::CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        ::SetFilePointer(h, 768 * 1024 * 1024, nullptr, FILE_BEGIN);
+        DWORD n = 0;
+        ::WriteFile(h, tag.data(), DWORD(tag.size()), &n, nullptr);
+        ::CloseHandle(h);
+    }
+    const uint64_t size = FileSize(big);
+    const std::string album = dst / "Artist\\Album";
+
+    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+    ASSERT_TRUE(Choose(kSourceTitle, src.Path()));
+    ASSERT_TRUE(Answer(kOrganise, IDYES));
+    ASSERT_TRUE(Choose(kDestTitle, dst.Path()));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (const std::string& n : FilesIn(album))
+                if (n[0] == '~' && FileSize(album + "\\" + n) > 0)
+                    return true;
+            return false;
+        },
+        "the copy under way", 30000));
+
+    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+    ASSERT_TRUE(Answer(kAddToList, IDNO));
+    const DWORD start = ::GetTickCount();
+    ListView list = List();
+    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 0; }, "the list emptied", 5000));
+    EXPECT_LT(::GetTickCount() - start, 2500u);
+
+    FolderChooser fc = FolderChooser::Wait(m_p.Id());
+    ASSERT_TRUE(fc) << fc.Why();
+    EXPECT_EQ(std::vector<std::string>{}, FilesIn(album)) << "no half-written target, no temporary file left";
+    EXPECT_EQ(size, FileSize(big));
+    EXPECT_EQ(AsString(tag), Last128(big));
+    EXPECT_EQ("000011", Buttons());
+    ASSERT_TRUE(fc.Cancel());
+    ASSERT_TRUE(WaitGone(fc));
+    EXPECT_FALSE(MsgBox::Wait(m_p.Id(), kCaption, 1000)) << "the stopped copy reports nothing";
+    EXPECT_EQ("000011", Buttons());
+}
+
+TEST_F(WorkWindow, ClosingAsksOnlyWhileAWorkerIsInTheSlot)
+{
+    TempDir src;
+    WriteFile(src / "a.mp3", MakeMp3({"A", "Artist", "Album", "2001", "", 1, 17}, 300));
+    enum Slot { EMPTY, FINISHED, RUNNING };
+    const struct
+    {
+        const char* label;
+        Slot slot;
+        std::vector<int> answers;
+    } cases[] = {
+        {"empty slot", EMPTY, {}},
+        {"finished worker, Yes", FINISHED, {IDYES}},
+        {"finished worker, No is asked again", FINISHED, {IDNO, IDNO}},
+        {"a job waiting in its chooser, No twice", RUNNING, {IDNO, IDNO}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        if (!m_dlg.Exists()) {
+            Start();
+        }
+        FolderChooser fc;
+        if (c.slot == FINISHED)
+            ScanDeclined(src.Path());
+        if (c.slot == RUNNING) {
+            ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+            fc = FolderChooser::Wait(m_p.Id());
+            ASSERT_TRUE(fc) << fc.Why();
+        }
+
+        ASSERT_TRUE(Item(IDC_BTN_WORK_EXIT).Click());
+        for (int a : c.answers)
+            ASSERT_TRUE(Answer(kEndJob, a));
+        EXPECT_TRUE(m_p.WaitExit(5000)) << "the window closes whatever the answer";
+        EXPECT_EQ(0u, m_p.ExitCode());
+        if (c.slot == RUNNING) {
+            EXPECT_FALSE(fc.Exists()) << "the job's chooser went with it";
+        }
+    }
+}
+
+// A double-click edits a row; the file's last 128 bytes get exactly what
+// the user saved: empty where the scan showed a placeholder, the old genre
+// number when none was chosen, the typed text also when Enter saves.
+TEST_F(WorkWindow, TagEditRoundTrip)
+{
+    TempDir src;
+    const std::string path = src / "t.mp3";
+    WriteFile(path, MakeMp3({"Old", "Old Artist", "Old Album", "1999", "", 3, 200}, 300));
+    ScanDeclined(src.Path());
+    ListView list = List();
+    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 1; }, "one row"));
+
+    ASSERT_TRUE(list.DoubleClickRow(0));
+    Window tag = m_p.WaitDialog(kCaption, IDC_BTN_SAVE);
+    ASSERT_TRUE(tag) << tag.Why();
+    EXPECT_FALSE(m_dlg.IsEnabled()) << "the work window waits for the tag dialog";
+    EXPECT_EQ("Old", tag.Child(IDC_EDIT_TITLE).Text());
+    EXPECT_EQ("Old Artist", tag.Child(IDC_EDIT_ARTIST).Text());
+    EXPECT_EQ("Old Album", tag.Child(IDC_EDIT_ALBUM).Text());
+    EXPECT_EQ("3", tag.Child(IDC_EDIT_TRACK).Text());
+    EXPECT_EQ("1999", tag.Child(IDC_EDIT_YEAR).Text());
+    EXPECT_EQ("no comment", tag.Child(IDC_EDIT_COMMENT).Text());
+    EXPECT_EQ(-1, tag.Child(IDC_COMBO_GENRE).ComboSelection());
+    EXPECT_EQ(148u, tag.Child(IDC_COMBO_GENRE).ComboItems().size());
+    ASSERT_TRUE(tag.Child(IDC_EDIT_TITLE).SetText("새 제목"));
+    ASSERT_TRUE(tag.Child(IDC_EDIT_ARTIST).SetText("새 가수"));
+    ASSERT_TRUE(tag.Child(IDC_BTN_SAVE).Click());
+    ASSERT_TRUE(WaitGone(tag));
+    EXPECT_TRUE(WaitUntil([&] { return list.CellText(0, 5) == "새 제목"; }, "the row shows the new title"));
+    EXPECT_EQ("새 가수", list.CellText(0, 2));
+    EXPECT_EQ("no comment", list.CellText(0, 8));
+    EXPECT_EQ(AsString(MakeTagRecord({"새 제목", "새 가수", "Old Album", "1999", "", 3, 200})), Last128(path));
+
+    // Enter in a box saves what was typed there.
+    ASSERT_TRUE(list.DoubleClickRow(0));
+    tag = m_p.WaitDialog(kCaption, IDC_BTN_SAVE);
+    ASSERT_TRUE(tag) << tag.Why();
+    ASSERT_TRUE(tag.Child(IDC_EDIT_ALBUM).SetText("엔터 앨범"));
+    ASSERT_TRUE(tag.Child(IDC_EDIT_ALBUM).Focus());
+    ASSERT_TRUE(tag.PressKey(VK_RETURN));
+    ASSERT_TRUE(WaitGone(tag));
+    EXPECT_TRUE(WaitUntil([&] { return list.CellText(0, 3) == "엔터 앨범"; }, "the row shows the new album"));
+    EXPECT_EQ(AsString(MakeTagRecord({"새 제목", "새 가수", "엔터 앨범", "1999", "", 3, 200})), Last128(path));
+
+    // Esc throws the typing away.
+    ASSERT_TRUE(list.DoubleClickRow(0));
+    tag = m_p.WaitDialog(kCaption, IDC_BTN_SAVE);
+    ASSERT_TRUE(tag) << tag.Why();
+    ASSERT_TRUE(tag.Child(IDC_EDIT_TITLE).SetText("버림"));
+    ASSERT_TRUE(tag.PressKey(VK_ESCAPE));
+    ASSERT_TRUE(WaitGone(tag));
+    EXPECT_EQ("새 제목", list.CellText(0, 5));
+    EXPECT_EQ(AsString(MakeTagRecord({"새 제목", "새 가수", "엔터 앨범", "1999", "", 3, 200})), Last128(path));
+}

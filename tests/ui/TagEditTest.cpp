@@ -1,0 +1,262 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "tag/Genre.h"
+#include "tests/support/TestFiles.h"
+#include "tests/ui/UiTestSupport.h"
+
+using namespace testing_support;
+using namespace ui_test;
+
+namespace {
+
+// Done from the helper thread, against the dialog running modally in the
+// test's thread.
+void SetBox(HWND dlg, int id, const std::string& text)
+{
+    ::SendMessageA(::GetDlgItem(dlg, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string Box(HWND dlg, int id)
+{
+    char buf[1024] = "";
+    ::SendMessageA(::GetDlgItem(dlg, id), WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+void Press(HWND dlg, int id) { ::PostMessageA(::GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+
+// As the keyboard would: the dialog's own key handling sees it.
+void Key(HWND dlg, int id, UINT vk)
+{
+    HWND box = ::GetDlgItem(dlg, id);
+    ::PostMessageA(box, WM_KEYDOWN, vk, 1);
+    ::PostMessageA(box, WM_KEYUP, vk, 0xC0000001);
+}
+
+int Genre(HWND dlg) { return int(::SendMessageA(::GetDlgItem(dlg, IDC_COMBO_GENRE), CB_GETCURSEL, 0, 0)); }
+
+// title, artist, album, track, genre number, genre name, year, comment
+struct Values
+{
+    std::string title, artist, album, track;
+    int genre;
+    std::string genreName, year, comment;
+};
+
+Values EntryValues(const MP3FileEntry& e)
+{
+    return {e.szTitle, e.szArtist, e.szAlbum, e.szTrack, e.nGenre, e.szGenre, e.szYear, e.szComment};
+}
+
+std::string Describe(const Values& v)
+{
+    return v.title + "|" + v.artist + "|" + v.album + "|" + v.track + "|" + std::to_string(v.genre) + "|" +
+           v.genreName + "|" + v.year + "|" + v.comment;
+}
+
+Bytes Concat(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+class TagEditTest : public WorkDialogTest
+{
+protected:
+    // Columns 2 to 8 of a row, as the list draws them.
+    std::string RowText(int row)
+    {
+        Flush();
+        std::string s;
+        for (int c = 2; c <= 8; ++c) {
+            char buf[600] = "";
+            LVITEMA item = {};
+            item.iSubItem = c;
+            item.pszText = buf;
+            item.cchTextMax = sizeof buf;
+            ::SendMessageA(m_dlg->GetDlgItem(IDC_FILE_LIST), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+            s += std::string(buf) + (c < 8 ? "|" : "");
+        }
+        return s;
+    }
+};
+
+TEST_F(TagEditTest, EditingARowUpdatesTheEntryTheRowAndTheFilesTag)
+{
+    const Bytes audio(300, 0xAB);
+    const TagFields old = {"Old", "Old Artist", "Old Album", "1999", "old comment", 3, 17};
+    const Values oldValues = {"Old", "Old Artist", "Old Album", "3", 17, g_GenreNames[17], "1999", "old comment"};
+    const std::string longTitle(40, 'T'), longComment(60, 'c');
+
+    enum FileWant { RECORD, UNCHANGED, MISSING };
+    struct Case
+    {
+        const char* label;
+        Bytes file;
+        std::function<void(HWND dlg, const std::string& path)> act;
+        Values entry;
+        FileWant fileWant;
+        TagFields record;      // when RECORD: the tag the file ends with
+    };
+    const Case cases[] = {
+        {"Save writes what was typed", Concat(audio, MakeTagRecord(old)),
+         [](HWND dlg, const std::string&) {
+             SetBox(dlg, IDC_EDIT_TITLE, "새 제목");
+             SetBox(dlg, IDC_EDIT_ARTIST, "새 가수");
+             SetBox(dlg, IDC_EDIT_ALBUM, "새 앨범");
+             SetBox(dlg, IDC_EDIT_TRACK, "12 tracks");
+             SetBox(dlg, IDC_EDIT_YEAR, "2024");
+             SetBox(dlg, IDC_EDIT_COMMENT, "좋은 노래");
+             ::SendMessageA(::GetDlgItem(dlg, IDC_COMBO_GENRE), CB_SETCURSEL, 13, 0);
+             Press(dlg, IDC_BTN_SAVE);
+         },
+         {"새 제목", "새 가수", "새 앨범", "12 tracks", 13, g_GenreNames[13], "2024", "좋은 노래"}, RECORD,
+         {"새 제목", "새 가수", "새 앨범", "2024", "좋은 노래", 12, 13}},
+        // A placeholder is what the scan showed for an empty field; saving it
+        // unchanged must not put the placeholder into the file.
+        {"an untagged file's placeholders are written as empty fields", audio,
+         [](HWND dlg, const std::string&) { Press(dlg, IDC_BTN_SAVE); },
+         {"no title", "no artist", "no album", "0", 255, "no genre", "no year", "no comment"}, RECORD,
+         {"", "", "", "", "", 0, 255}},
+        // No item can show genre 200; saving must not turn it into 255.
+        {"no genre chosen keeps a nameless genre number", Concat(audio, MakeTagRecord({"T", "A", "B", "2000", "", 0, 200})),
+         [](HWND dlg, const std::string&) {
+             SetBox(dlg, IDC_EDIT_TITLE, "T2");
+             Press(dlg, IDC_BTN_SAVE);
+         },
+         {"T2", "A", "B", "0", 200, "no genre", "2000", "no comment"}, RECORD, {"T2", "A", "B", "2000", "", 0, 200}},
+        // Enter is the user's Save, not a rewrite of the old values.
+        {"Enter saves what was typed", Concat(audio, MakeTagRecord(old)),
+         [](HWND dlg, const std::string&) {
+             SetBox(dlg, IDC_EDIT_TITLE, "엔터로 저장");
+             Key(dlg, IDC_EDIT_TITLE, VK_RETURN);
+         },
+         {"엔터로 저장", "Old Artist", "Old Album", "3", 17, g_GenreNames[17], "1999", "old comment"}, RECORD,
+         {"엔터로 저장", "Old Artist", "Old Album", "1999", "old comment", 3, 17}},
+        {"Cancel keeps everything", Concat(audio, MakeTagRecord(old)),
+         [](HWND dlg, const std::string&) {
+             SetBox(dlg, IDC_EDIT_TITLE, "x");
+             Press(dlg, IDC_BTN_CANCEL);
+         },
+         oldValues, UNCHANGED, {}},
+        {"Esc keeps everything", Concat(audio, MakeTagRecord(old)),
+         [](HWND dlg, const std::string&) {
+             SetBox(dlg, IDC_EDIT_TITLE, "x");
+             Key(dlg, IDC_EDIT_TITLE, VK_ESCAPE);
+         },
+         oldValues, UNCHANGED, {}},
+        {"long texts stay whole in the entry and are cut in the file", Concat(audio, MakeTagRecord(old)),
+         [&](HWND dlg, const std::string&) {
+             SetBox(dlg, IDC_EDIT_TITLE, longTitle);
+             SetBox(dlg, IDC_EDIT_YEAR, "20245");
+             SetBox(dlg, IDC_EDIT_COMMENT, longComment);
+             Press(dlg, IDC_BTN_SAVE);
+         },
+         {longTitle, "Old Artist", "Old Album", "3", 17, g_GenreNames[17], "20245", longComment}, RECORD,
+         {longTitle, "Old Artist", "Old Album", "2024", longComment, 3, 17}},
+        {"a file gone since the scan is not written again", Concat(audio, MakeTagRecord(old)),
+         [](HWND dlg, const std::string& path) {
+             ::DeleteFileA(path.c_str());
+             SetBox(dlg, IDC_EDIT_TITLE, "gone");
+             Press(dlg, IDC_BTN_SAVE);
+         },
+         {"gone", "Old Artist", "Old Album", "3", 17, g_GenreNames[17], "1999", "old comment"}, MISSING, {}},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Reopen();
+        TempDir src;
+        const std::string path = src / "song.mp3";
+        WriteFile(path, c.file);
+        ScanDeclined(src.Path());
+        ASSERT_EQ(1, Rows());
+        const Values before = EntryValues(*Row(0));
+
+        std::string shown, caption;
+        int genreShown = -2, genreCount = 0;
+        bool workWindowEnabled = true;
+        HWND work = m_dlg->GetSafeHwnd();
+        {
+            ModalDriver driver(IDC_BTN_SAVE, [&](HWND dlg) {
+                char text[64] = "";
+                ::SendMessageA(dlg, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+                caption = text;
+                workWindowEnabled = ::IsWindowEnabled(work) != FALSE;
+                shown = Box(dlg, IDC_EDIT_TITLE) + "|" + Box(dlg, IDC_EDIT_ARTIST) + "|" + Box(dlg, IDC_EDIT_ALBUM) +
+                        "|" + Box(dlg, IDC_EDIT_TRACK) + "|" + Box(dlg, IDC_EDIT_YEAR) + "|" +
+                        Box(dlg, IDC_EDIT_COMMENT);
+                genreShown = Genre(dlg);
+                genreCount = int(::SendMessageA(::GetDlgItem(dlg, IDC_COMBO_GENRE), CB_GETCOUNT, 0, 0));
+                c.act(dlg, path);
+            });
+            m_dlg->EditRowTag(0);
+            ASSERT_TRUE(driver.Found());
+        }
+
+        EXPECT_EQ("MP3 Sorvane", caption);
+        EXPECT_FALSE(workWindowEnabled) << "the work window takes no input while the tag is edited";
+        EXPECT_EQ(before.title + "|" + before.artist + "|" + before.album + "|" + before.track + "|" + before.year +
+                      "|" + before.comment,
+                  shown);
+        EXPECT_EQ(before.genre >= 0 && before.genre < GENRE_COUNT ? before.genre : -1, genreShown);
+        EXPECT_EQ(GENRE_COUNT, genreCount);
+
+        EXPECT_EQ(Describe(c.entry), Describe(EntryValues(*Row(0))));
+        EXPECT_EQ(c.entry.artist + "|" + c.entry.album + "|" + c.entry.track + "|" + c.entry.title + "|" +
+                      c.entry.genreName + "|" + c.entry.year + "|" + c.entry.comment,
+                  RowText(0));
+        switch (c.fileWant) {
+        case RECORD:
+            EXPECT_EQ(Concat(audio, MakeTagRecord(c.record)), ReadFile(path));
+            break;
+        case UNCHANGED:
+            EXPECT_EQ(c.file, ReadFile(path));
+            break;
+        case MISSING:
+            EXPECT_FALSE(Exists(path));
+            break;
+        }
+    }
+}
+
+TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
+{
+    TempDir dir;
+    const struct { const char* track; int stored; } cases[] = {
+        {"7", 7}, {"  12abc", 12}, {"abc", 0}, {"", 0}, {"300", 255}, {"99999999999", 255},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.track);
+        const std::string path = dir / "t.mp3";
+        WriteFile(path, MakeMp3({"T", "A", "B", "2000", "", 5, 17}));
+        MP3FileEntry e = {};
+        lstrcpyA(e.szPath, path.c_str());
+        lstrcpyA(e.szTitle, "T");
+        lstrcpyA(e.szArtist, "A");
+        lstrcpyA(e.szAlbum, "B");
+        lstrcpyA(e.szYear, "2000");
+        lstrcpyA(e.szComment, "");
+        lstrcpyA(e.szTrack, c.track);
+        e.nGenre = 17;
+        ASSERT_TRUE(SaveEntryTag(&e));
+        const Bytes all = ReadFile(path);
+        EXPECT_EQ(MakeTagRecord({"T", "A", "B", "2000", "", c.stored, 17}), Bytes(all.end() - 128, all.end()));
+    }
+}
+
+TEST(SaveEntryTag, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
+{
+    TempDir dir;
+    MP3FileEntry e = {};
+    lstrcpyA(e.szPath, (dir / "missing.mp3").c_str());
+    lstrcpyA(e.szTitle, "T");
+    EXPECT_FALSE(SaveEntryTag(&e));
+    EXPECT_FALSE(Exists(dir / "missing.mp3"));
+}

@@ -1,0 +1,269 @@
+#include "ui/WorkDialog.h"
+
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "collect/JobUi.h"
+#include "res/resource.h"
+#include "tag/MP3Info.h"
+#include "ui/ModifyTagDlg.h"
+
+namespace {
+
+const char kCaption[] = "MP3 Sorvane";
+const char kPathFormat[] = "mp3 가 존재하는 경로 : %s\r\n이동 및 복사를 할 경로 : %s";
+const char kSourcePrompt[] = "mp3 파일이 존재하는 경로를 지정하여 주십시오";
+const char kDestPrompt[] = "mp3파일을 복사 또는 옮길 경로를 지정하여 주십시오";
+const char kAskAddToList[] = "목록에 추가하시겠습니까?";
+const char kAskEndJob[] = "작업을 종료 하시겠습니까?";
+
+struct ColumnDef
+{
+    const char* caption;
+    int width;
+};
+const ColumnDef kColumns[] = {
+    {"번호", 40}, {"파일경로", 280}, {"가수", 80}, {"앨범", 100}, {"트랙", 50},
+    {"제목", 100}, {"장르", 80}, {"연도", 80}, {"Comment", 210},
+};
+
+using Entry = TMessageEntry<CWorkDialog>;
+const Entry kMessageMap[] = {
+    Entry::Message(WM_DESTROY, &CWorkDialog::OnDestroy),
+    Entry::Clicked(IDC_BTN_OPEN_FOLDER, &CWorkDialog::OnBnClickedOpenFolder),
+    Entry::Clicked(IDC_BTN_MOVE_START, &CWorkDialog::OnBnClickedMoveStart),
+    Entry::Clicked(IDC_BTN_COPY_START, &CWorkDialog::OnBnClickedCopyStart),
+    Entry::Clicked(IDC_BTN_STOP, &CWorkDialog::OnBnClickedStop),
+    Entry::Clicked(IDC_BTN_WORK_EXIT, &CWorkDialog::OnBnClickedExit),
+    Entry::Notify(IDC_FILE_LIST, NM_DBLCLK, &CWorkDialog::OnNMDblclkFileList),
+    Entry::Clicked(IDC_BTN_ADD_LIST, &CWorkDialog::OnBnClickedAddList),
+};
+
+// A field the scan filled with its placeholder was empty in the file, and
+// goes back empty.
+const char* TagText(const char* szValue, const char* szPlaceholder)
+{
+    return std::strcmp(szValue, szPlaceholder) == 0 ? "" : szValue;
+}
+
+} // namespace
+
+CWorkDialog::CWorkDialog()
+    : CDialog(IDD_WORK_DIALOG), m_nTransferMode(MODE_COPY)
+{
+    m_job.m_pList = nullptr;
+    m_job.m_pProgress = nullptr;
+    m_job.m_pStatus = nullptr;
+    m_job.m_pProgressText = nullptr;
+    m_job.m_pPathLine = nullptr;
+    m_job.m_hOwner = nullptr;
+    m_job.m_nTotal = m_job.m_nSucceeded = m_job.m_nFailed = m_job.m_nDuplicates = 0;
+    ClearList(&m_job);
+}
+
+CWorkDialog::~CWorkDialog()
+{
+    // A modeless window goes here, while the members its handlers use exist.
+    if (m_hWnd)
+        DestroyWindow();
+    // Normally done when the window closed; a dialog that never had a window
+    // must still not leave a worker running on a freed object.
+    StopWorkThread();
+    ClearList(&m_job);
+}
+
+void CWorkDialog::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_STATIC_STATUS, m_staticStatus);
+    DDX_Control(pDX, IDC_FILE_LIST, m_listFiles);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Control(pDX, IDC_STATIC_PROGRESS, m_staticProgress);
+    DDX_Control(pDX, IDC_BTN_MOVE_START, m_btnMove);
+    DDX_Control(pDX, IDC_BTN_COPY_START, m_btnCopy);
+    DDX_Control(pDX, IDC_BTN_STOP, m_btnStop);
+    DDX_Control(pDX, IDC_STATIC_PATHS, m_staticPaths);
+    DDX_Control(pDX, IDC_BTN_ADD_LIST, m_btnAddList);
+    DDX_Control(pDX, IDC_BTN_OPEN_FOLDER, m_btnOpenFolder);
+}
+
+bool CWorkDialog::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result)
+{
+    return DispatchMessageMap(this, kMessageMap, msg, wp, lp, result);
+}
+
+BOOL CWorkDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    InitControls();
+    UpdateButtons(TRUE);
+    m_btnStop.EnableWindow(FALSE);
+    return TRUE;
+}
+
+void CWorkDialog::ShowOpeningTexts()
+{
+    m_staticStatus.SetWindowText(g_szOpeningText);
+    char szPaths[1024];
+    wsprintfA(szPaths, kPathFormat, kSourcePrompt, kDestPrompt);
+    m_staticPaths.SetWindowText(szPaths);
+}
+
+void CWorkDialog::InitControls()
+{
+    SetWindowText(kCaption);
+    ShowOpeningTexts();
+
+    m_listFiles.SetTextSource(&m_columnTexts);
+    // Rows never show a focus rectangle: the dialog is asked for it and
+    // never supplies it.
+    m_listFiles.SetCallbackMask(LVIS_FOCUSED);
+    m_listFiles.SetExtendedStyle(m_listFiles.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT |
+                                 LVS_EX_INFOTIP);
+
+    m_listFont.reset(::CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGEUL_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                   FF_MODERN | VARIABLE_PITCH, "굴림"));
+    m_listFiles.SetFont(m_listFont.get(), TRUE);
+
+    for (int i = 0; i < int(sizeof kColumns / sizeof kColumns[0]); ++i)
+        m_listFiles.InsertColumn(i, kColumns[i].caption, LVCFMT_LEFT, kColumns[i].width, i);
+
+    m_progress.SetRange(0, 500);
+}
+
+void CWorkDialog::UpdateButtons(BOOL bBusy)
+{
+    m_btnMove.EnableWindow(!bBusy);
+    m_btnCopy.EnableWindow(!bBusy);
+    m_btnStop.EnableWindow(bBusy);
+    m_btnOpenFolder.EnableWindow(m_job.m_szDest[0] != '\0');
+}
+
+void CWorkDialog::ClearList(CCollectJob* pJob)
+{
+    if (CListCtrl* pList = pJob->m_pList) {
+        const int nCount = pList->GetItemCount();
+        for (int i = 0; i < nCount; ++i)
+            delete reinterpret_cast<MP3FileEntry*>(pList->GetItemData(i));
+        pList->DeleteAllItems();
+    }
+    pJob->Reset();
+}
+
+void CWorkDialog::OnBnClickedOpenFolder()
+{
+    char szDest[1024];
+    lstrcpynA(szDest, m_job.m_szDest, sizeof szDest);
+    if (szDest[0] == '\0')
+        return;
+    ::ShellExecuteA(nullptr, "open", "EXPLORER.exe", ExplorerParameters(szDest).c_str(), nullptr, SW_SHOW);
+}
+
+std::string ExplorerParameters(const char* szFolder)
+{
+    // Unquoted, the file browser splits the path at commas and the program
+    // line at blanks, and opens some other folder.
+    return std::string("\"") + szFolder + "\"";
+}
+
+void CWorkDialog::OnBnClickedMoveStart()
+{
+    m_nTransferMode = MODE_MOVE;
+    StartJob(JOB_ORGANISE);
+}
+
+void CWorkDialog::OnBnClickedCopyStart()
+{
+    m_nTransferMode = MODE_COPY;
+    StartJob(JOB_ORGANISE);
+}
+
+void CWorkDialog::OnBnClickedAddList()
+{
+    if (m_listFiles.GetItemCount() > 0 && m_job.m_pUi->AskYesNo(m_hWnd, kAskAddToList) != IDYES) {
+        StopWorkThread();
+        ClearList(&m_job);
+        ShowOpeningTexts();
+        UpdateButtons(TRUE);
+        m_btnStop.EnableWindow(FALSE);
+    }
+    StartJob(JOB_SCAN);
+}
+
+void CWorkDialog::OnBnClickedStop()
+{
+    if (!m_pWorkThread)
+        return;
+    StopWorkThread();
+    ClearList(&m_job);
+    UpdateButtons(FALSE);
+}
+
+void CWorkDialog::OnBnClickedExit()
+{
+    m_bDestroySent = true;
+    SendMessage(WM_DESTROY);
+    m_bDestroySent = false;
+    EndDialog(IDOK);
+}
+
+void CWorkDialog::OnDestroy()
+{
+    if (m_pWorkThread && m_job.m_pUi->AskYesNo(m_hWnd, kAskEndJob) == IDYES) {
+        StopWorkThread();
+        ClearList(&m_job);
+    }
+    // The window really goes now. A job the user chose to keep would go on
+    // writing to controls and a context that go with it: it ends here too,
+    // and the rows' entries go with the list.
+    if (!m_bDestroySent) {
+        StopWorkThread();
+        ClearList(&m_job);
+    }
+}
+
+void CWorkDialog::OnNMDblclkFileList(NMHDR* pNMHDR, LRESULT* pResult)
+{
+    const int nItem = reinterpret_cast<NMITEMACTIVATE*>(pNMHDR)->iItem;
+    if (nItem != -1)
+        EditRowTag(nItem);
+    *pResult = 0;
+}
+
+void CWorkDialog::EditRowTag(int nItem)
+{
+    if (!m_job.m_pList)
+        return;
+    auto* pEntry = reinterpret_cast<MP3FileEntry*>(m_job.m_pList->GetItemData(nItem));
+    if (!pEntry)
+        return;
+    // Owned by the work window, which takes no input while the tag is edited.
+    CModifyTagDlg dlg(this);
+    dlg.m_pEntry = pEntry;
+    if (dlg.DoModal() != IDOK)
+        return;
+    // The row draws its texts from the entry.
+    m_job.m_pList->RedrawItems(nItem, nItem);
+    SaveEntryTag(pEntry);
+}
+
+bool SaveEntryTag(const MP3FileEntry* pEntry)
+{
+    CMP3Info info;
+    if (!info.ReadTag(pEntry->szPath))
+        return false;
+    info.SetAlbum(TagText(pEntry->szAlbum, "no album"));
+    info.SetArtist(TagText(pEntry->szArtist, "no artist"));
+    info.SetComment(TagText(pEntry->szComment, "no comment"));
+    info.SetTitle(TagText(pEntry->szTitle, "no title"));
+    info.m_nGenre = pEntry->nGenre;
+    // The number at the start of the text, as atoi reads it, without its
+    // undefined overflow.
+    info.m_nTrack = int(std::strtol(pEntry->szTrack, nullptr, 10));
+    info.SetYear(TagText(pEntry->szYear, "no year"));
+    const bool bWritten = info.WriteTag(pEntry->szPath, false);
+    info.Reset();
+    return bWritten;
+}

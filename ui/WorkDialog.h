@@ -1,0 +1,86 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "afx/Controls.h"
+#include "afx/Dialog.h"
+#include "collect/CollectJob.h"
+#include "collect/EntryColumns.h"
+#include "collect/FileEntry.h"
+#include "ui/WorkThread.h"
+
+// The work window: the file list, the status text, the progress bar, the
+// path line and the buttons that start, replace and stop jobs.
+class CWorkDialog : public CDialog
+{
+public:
+    CWorkDialog();
+    ~CWorkDialog() override;
+
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    bool OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+
+    void InitControls();
+    // Move and copy usable when not busy, stop usable when busy, open-folder
+    // usable when a destination is set. Also called from the worker.
+    void UpdateButtons(BOOL bBusy);
+    // Releases the rows' entries, empties the list and resets the context.
+    void ClearList(CCollectJob* pJob);
+
+    // Worker side (WorkThread.cpp).
+    void StartJob(int nJobKind);
+    // Ends the worker in the slot, if any: asks it to stop, closes its modal
+    // windows, and waits while delivering what it still sends to the window.
+    // On return the worker is gone and the slot empty.
+    void StopWorkThread();
+    int RunScanJob();
+    void OnJobFinished(int nResult);
+
+    void OnDestroy();
+    void OnBnClickedOpenFolder();
+    void OnBnClickedMoveStart();
+    void OnBnClickedCopyStart();
+    void OnBnClickedStop();
+    void OnBnClickedExit();
+    void OnNMDblclkFileList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnBnClickedAddList();
+
+    void EditRowTag(int nItem);
+
+    CStatic m_staticStatus;
+    CListCtrl m_listFiles;
+    CProgressCtrl m_progress;
+    std::unique_ptr<CWorkThreadEx> m_pWorkThread;
+    CCollectJob m_job;
+    CStatic m_staticProgress;
+    int m_nTransferMode;
+    CButton m_btnMove;
+    CButton m_btnCopy;
+    CButton m_btnStop;
+    CStatic m_staticPaths;
+    CButton m_btnAddList;
+    CButton m_btnOpenFolder;
+
+private:
+    void ShowOpeningTexts();
+
+    CEntryColumns m_columnTexts;
+
+    struct FontDeleter { void operator()(HFONT__* h) const { ::DeleteObject(h); } };
+    std::unique_ptr<HFONT__, FontDeleter> m_listFont;
+    // Set while the exit button sends WM_DESTROY itself: the window is not
+    // going away yet, and the user may be asked again when it does.
+    bool m_bDestroySent = false;
+};
+
+// Writes an entry's values into its file's tag. Placeholders the scan put in
+// for empty fields are written as empty fields. False when the file cannot
+// be opened or the tag not written.
+bool SaveEntryTag(const MP3FileEntry* pEntry);
+
+// The parameter string that makes the file browser open exactly this folder:
+// quoted, so that blanks and commas stay part of the path.
+std::string ExplorerParameters(const char* szFolder);

@@ -1,0 +1,156 @@
+#include "ui/WorkThread.h"
+
+#include <process.h>
+
+#include "collect/JobUi.h"
+#include "ui/WorkDialog.h"
+
+namespace {
+
+// A stop normally ends the worker well inside this: the jobs test the stop
+// request between files and while copying, and its modal windows are closed.
+const DWORD STOP_EXPECTED_MS = 2000;
+// While waiting, the worker's modal windows are closed again this often: one
+// may have opened just after the stop was asked.
+const DWORD RECLOSE_INTERVAL_MS = 100;
+// Last resort for a worker stuck in the platform (a dead network drive): a
+// forced end can leave a lock held, so it comes only long after.
+const DWORD FORCED_END_MS = 10000;
+
+const char kJobDone[] = "작업완료";
+const char kJobCancelled[] = "작업취소";
+
+} // namespace
+
+bool CThreadEx::HasEnded() const
+{
+    return !m_hThread.IsValid() || ::WaitForSingleObject(m_hThread, 0) == WAIT_OBJECT_0;
+}
+
+unsigned __stdcall ThreadProc(void* pParam)
+{
+    static_cast<CThreadEx*>(pParam)->Run();
+    return 0;
+}
+
+CWorkThreadEx::~CWorkThreadEx()
+{
+    if (HasEnded())
+        return;
+    if (!WaitDeliveringSent(m_hThread, STOP_EXPECTED_MS))
+        ::TerminateThread(m_hThread, 0);
+}
+
+void CWorkThreadEx::Run()
+{
+    CWorkDialog* pOwner = m_pOwner;
+    CCollectJob& job = pOwner->m_job;
+    int nResult;
+    if (m_nJobKind == JOB_ORGANISE) {
+        nResult = job.OrganiseFiles(pOwner->m_nTransferMode);
+        if (job.IsStopRequested())
+            return;
+        job.SyncScreen();
+        pOwner->UpdateButtons(FALSE);
+    } else {
+        nResult = pOwner->RunScanJob();
+        // A cancelled source choice ends the job without a word.
+        if (nResult == 0 || job.IsStopRequested())
+            return;
+    }
+    pOwner->OnJobFinished(nResult);
+}
+
+bool WaitDeliveringSent(HANDLE hThread, DWORD dwMilliseconds)
+{
+    const DWORD dwStart = ::GetTickCount();
+    for (;;) {
+        const DWORD dwElapsed = ::GetTickCount() - dwStart;
+        const DWORD dwLeft = dwElapsed >= dwMilliseconds ? 0 : dwMilliseconds - dwElapsed;
+        const DWORD r = ::MsgWaitForMultipleObjects(1, &hThread, FALSE, dwLeft, QS_SENDMESSAGE | QS_PAINT);
+        if (r == WAIT_OBJECT_0)
+            return true;
+        if (r != WAIT_OBJECT_0 + 1)
+            return ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
+        // Sent messages are delivered by the peek itself. Posted messages
+        // (clicks, keys) stay queued: the user's next action waits for the
+        // stop instead of running inside it.
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        while (::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+    }
+}
+
+void CWorkDialog::StartJob(int nJobKind)
+{
+    StopWorkThread();
+    m_job.ClearStop();
+
+    m_pWorkThread.reset(new CWorkThreadEx(this, nJobKind));
+    CWorkThreadEx* pWorker = m_pWorkThread.get();
+    // An organise request on an empty list scans first; the scan's organise
+    // offer then uses the mode just chosen.
+    if (pWorker->m_nJobKind == JOB_ORGANISE && m_listFiles.GetItemCount() == 0)
+        pWorker->m_nJobKind = JOB_SCAN;
+
+    const uintptr_t h = ::_beginthreadex(nullptr, pWorker->m_nStackSize, ThreadProc,
+                                         static_cast<CThreadEx*>(pWorker), CREATE_SUSPENDED,
+                                         &pWorker->m_nThreadID);
+    pWorker->m_hThread = CHandle(reinterpret_cast<HANDLE>(h));
+    if (!pWorker->m_hThread.IsValid())
+        return;   // no job runs; the worker stays in the slot until the next stop
+    ::SetThreadPriority(pWorker->m_hThread, pWorker->m_nPriority);
+    ::ResumeThread(pWorker->m_hThread);
+}
+
+void CWorkDialog::StopWorkThread()
+{
+    if (!m_pWorkThread)
+        return;
+    CWorkThreadEx* pWorker = m_pWorkThread.get();
+    if (!pWorker->HasEnded()) {
+        m_job.RequestStop();
+        const DWORD dwStart = ::GetTickCount();
+        for (;;) {
+            CloseThreadModalWindows(pWorker->m_nThreadID);
+            if (WaitDeliveringSent(pWorker->m_hThread, RECLOSE_INTERVAL_MS))
+                break;
+            if (::GetTickCount() - dwStart >= FORCED_END_MS) {
+                ::TerminateThread(pWorker->m_hThread, 0);
+                ::WaitForSingleObject(pWorker->m_hThread, INFINITE);
+                break;
+            }
+        }
+    }
+    m_pWorkThread.reset();
+}
+
+int CWorkDialog::RunScanJob()
+{
+    m_job.m_hOwner = m_hWnd;
+    if (m_job.m_hOwner) {
+        m_job.m_pList = &m_listFiles;
+        m_job.m_pProgress = &m_progress;
+        m_job.m_pStatus = &m_staticStatus;
+        m_job.m_pProgressText = &m_staticProgress;
+        m_job.m_pPathLine = &m_staticPaths;
+    }
+    const int nResult = m_job.CollectFiles(m_nTransferMode);
+    if (nResult == 0 || m_job.IsStopRequested())
+        return nResult;
+    m_job.SyncScreen();
+    UpdateButtons(FALSE);
+    return 1;
+}
+
+void CWorkDialog::OnJobFinished(int nResult)
+{
+    // What the job wrote is on the screen before it says it is done.
+    m_job.SyncScreen();
+    m_job.m_pUi->ShowMessage(m_hWnd, nResult != 0 ? kJobDone : kJobCancelled);
+    // A stop that closed the message leaves the buttons to the one who stopped.
+    if (m_job.IsStopRequested())
+        return;
+    UpdateButtons(FALSE);
+}
