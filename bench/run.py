@@ -40,10 +40,12 @@ def main():
     ap.add_argument("--sizes", default="2000,20000,100000")
     ap.add_argument("--pairs", type=int, default=5)
     ap.add_argument("--work", default="/tmp/sorvane-bench")
+    ap.add_argument("--build", default=BUILD, help="the build tree that holds bench/*.exe")
+    ap.add_argument("--smoke", action="store_true", help="one pair, no warm-up: proves the road, measures nothing")
     args = ap.parse_args()
 
-    floor = os.path.join(BUILD, "bench", "sorvane_floor.exe")
-    prog = os.path.join(BUILD, "bench", "sorvane_bench_jobs.exe")
+    floor = os.path.join(args.build, "bench", "sorvane_floor.exe")
+    prog = os.path.join(args.build, "bench", "sorvane_bench_jobs.exe")
     sizes = [int(s) for s in args.sizes.split(",")]
     print("machine: %s cores, load %s" % (os.cpu_count(), " ".join("%.2f" % x for x in os.getloadavg())))
 
@@ -55,14 +57,17 @@ def main():
             subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_corpus.py"), corpus, str(n)], check=True)
             open(os.path.join(corpus, ".done"), "w").close()
         dest = os.path.join(args.work, "dest")
-        pairs = args.pairs if n < 100000 else max(3, min(args.pairs, 3))
-        run(floor, corpus, dest)  # warm-up: the file cache, Wine's start
-        run(prog, corpus, dest)
+        pairs = 1 if args.smoke else args.pairs if n < 100000 else max(3, min(args.pairs, 3))
+        if not args.smoke:
+            run(floor, corpus, dest)  # warm-up: the file cache, Wine's start
+            run(prog, corpus, dest)
         rows = []
         for i in range(pairs):
             f = run(floor, corpus, dest)
             p = run(prog, corpus, dest)
             rows.append((f, p))
+            if p["rows"] != f["files"] or p["succeeded"] != f["copied"]:
+                sys.exit("program and floor disagree: %r %r" % (f, p))
             print("  n=%d pair %d: floor scan %.0f ms copy %.0f ms | program scan %.0f ms copy %.0f ms"
                   % (n, i + 1, f["scan_ms"], f["copy_ms"], p["scan_ms"], p["copy_ms"]), flush=True)
         res = {
