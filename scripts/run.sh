@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$@"
+bash "$root/scripts/build.sh" -DSORVANE_SITE_BASE=http://sorvane.example/ "$@"
 source "$root/scripts/wine-env.sh"
 sorvane_wine_prefix
 exe="$root/build/app/MP3_Sorvane.exe"
