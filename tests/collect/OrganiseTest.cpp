@@ -8,15 +8,6 @@ namespace {
 const char kConfirm[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
 const char kDestTitle[] = "복사 또는 이동시킬 폴더를 선택하여 주세요";
 
-TagFields Tagged(const std::string& artist, const std::string& album, const std::string& title = "")
-{
-    TagFields f;
-    f.artist = artist;
-    f.album = album;
-    f.title = title;
-    return f;
-}
-
 std::string Summary(int total, int ok, int dup, int failed)
 {
     return std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : " + std::to_string(total) + " 개, 성공 : " +

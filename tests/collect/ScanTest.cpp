@@ -14,15 +14,6 @@ std::string ClosingReport(const std::string& chosen, int total)
            " 개\r\n가수와 제목 태그가 없을 경우 작업 진행이 안됩니다.\r\n필히 설정해주시길 바랍니다.";
 }
 
-TagFields Tagged(const std::string& artist, const std::string& album, const std::string& title = "")
-{
-    TagFields f;
-    f.artist = artist;
-    f.album = album;
-    f.title = title;
-    return f;
-}
-
 } // namespace
 
 using Scan = JobTest;

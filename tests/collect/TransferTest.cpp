@@ -11,14 +11,6 @@ using namespace testing_support;
 
 namespace {
 
-TagFields Tagged(const std::string& artist, const std::string& album)
-{
-    TagFields f;
-    f.artist = artist;
-    f.album = album;
-    return f;
-}
-
 // A file of the given size whose bytes are a hole but for its tag at the
 // end: large, yet quick to make.
 void WriteSparseMp3(const std::string& path, uint64_t size, const TagFields& tag)

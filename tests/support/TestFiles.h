@@ -40,6 +40,16 @@ struct TagFields
     int genre = 255;
 };
 
+// Fields for a tag that names an artist and an album (and maybe a title).
+inline TagFields Tagged(const std::string& artist, const std::string& album, const std::string& title = "")
+{
+    TagFields f;
+    f.artist = artist;
+    f.album = album;
+    f.title = title;
+    return f;
+}
+
 // A 128-byte ID3v1 record built independently of the code under test.
 Bytes MakeTagRecord(const TagFields& f);
 // Some bytes standing in for audio, then the record.
