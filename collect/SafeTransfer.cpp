@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -47,6 +48,40 @@ std::string TempName(unsigned serial, int nMaxLength)
     return std::string("~") + (hex + 8 - digits);
 }
 
+// A rename by handle takes a native path: the full path behind \??\.
+std::vector<BYTE> RenameInfoFor(const char* target)
+{
+    const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, target, -1, nullptr, 0);
+    if (n <= 0)
+        return {};
+    std::wstring wide(size_t(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, target, -1, &wide[0], n);
+    const DWORD nFull = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (nFull == 0)
+        return {};
+    std::wstring full(nFull, L'\0');
+    const DWORD nLen = ::GetFullPathNameW(wide.c_str(), nFull, &full[0], nullptr);
+    if (nLen == 0 || nLen >= nFull)
+        return {};
+    full.resize(nLen);
+    std::wstring native;
+    if (full.compare(0, 4, L"\\\\?\\") == 0)
+        native = L"\\??\\" + full.substr(4);
+    else if (full.compare(0, 2, L"\\\\") == 0)
+        native = L"\\??\\UNC\\" + full.substr(2);
+    else
+        native = L"\\??\\" + full;
+
+    const size_t nameBytes = native.size() * sizeof(wchar_t);
+    std::vector<BYTE> buf(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(nameBytes);
+    std::memcpy(info->FileName, native.data(), nameBytes);
+    return buf;
+}
+
 // A file under a temporary name in the target's folder; removed when the
 // object goes unless it was kept.
 class CTempFile
@@ -70,7 +105,8 @@ public:
         for (int i = 0; i < TEMP_NAME_ATTEMPTS; ++i) {
             const unsigned serial = seed + unsigned(::InterlockedIncrement(&s_nSerial)) * 2654435761u;
             const std::string path = folder + "\\" + TempName(serial, nMaxLength);
-            HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
                 m_file = CHandle(h);
                 m_strPath = path;
@@ -84,15 +120,34 @@ public:
     }
 
     HANDLE Handle() const { return m_file.Get(); }
-    bool CloseFile()
+
+    // Gives the finished file its final name, never replacing one. Renaming
+    // through the open handle spares opening the file again, which under
+    // Wine is a good part of what a small file's copy costs.
+    bool MoveInto(const char* target)
     {
-        const bool ok = ::CloseHandle(m_file.Detach()) != FALSE;
-        return ok;
+        const std::vector<BYTE> rename = RenameInfoFor(target);
+        if (!rename.empty() && ::SetFileInformationByHandle(m_file.Get(), FileRenameInfo,
+                                                           const_cast<BYTE*>(rename.data()), DWORD(rename.size()))) {
+            // The file now stands under the target's name; a failed close
+            // removes it from there.
+            m_strPath = target;
+            if (!CloseFile())
+                return false;
+            m_bKeep = true;
+            return true;
+        }
+        // Some file systems or systems refuse the rename by handle; the rename
+        // by name refuses to replace just the same.
+        if (!CloseFile() || !::MoveFileExA(m_strPath.c_str(), target, 0))
+            return false;
+        m_bKeep = true;
+        return true;
     }
-    const std::string& Path() const { return m_strPath; }
-    void Keep() { m_bKeep = true; }
 
 private:
+    bool CloseFile() { return ::CloseHandle(m_file.Detach()) != FALSE; }
+
     CHandle m_file;
     std::string m_strPath;
     bool m_bKeep = false;
@@ -109,8 +164,11 @@ TransferResult SafeCopyFile(const char* source, const char* target, const std::a
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!src.IsValid())
         return TRANSFER_FAILED;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(src, &info))
+    // Only the times and attributes: the full handle information also asks
+    // for the volume's serial number, which under Wine is a round trip to
+    // another process for every file copied.
+    FILE_BASIC_INFO info;
+    if (!::GetFileInformationByHandleEx(src, FileBasicInfo, &info, sizeof info))
         return TRANSFER_FAILED;
     // The rename at the end would refuse a taken name; find out before the copy.
     if (::GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES)
@@ -132,13 +190,13 @@ TransferResult SafeCopyFile(const char* source, const char* target, const std::a
         if (!::WriteFile(temp.Handle(), buf.data(), nRead, &nWritten, nullptr) || nWritten != nRead)
             return TRANSFER_FAILED;
     }
-    ::SetFileTime(temp.Handle(), nullptr, nullptr, &info.ftLastWriteTime);
-    if (!temp.CloseFile())
+    FILETIME written;
+    written.dwLowDateTime = info.LastWriteTime.LowPart;
+    written.dwHighDateTime = DWORD(info.LastWriteTime.HighPart);
+    ::SetFileTime(temp.Handle(), nullptr, nullptr, &written);
+    if (!temp.MoveInto(target))
         return TRANSFER_FAILED;
-    if (!::MoveFileExA(temp.Path().c_str(), target, 0))
-        return TRANSFER_FAILED;
-    temp.Keep();
-    const DWORD kept = info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+    const DWORD kept = info.FileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (kept & ~FILE_ATTRIBUTE_ARCHIVE)
         ::SetFileAttributesA(target, kept);
