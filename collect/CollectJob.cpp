@@ -37,6 +37,7 @@ void CCollectJob::Reset()
     m_knownFolders.clear();
     m_sizeIndex.clear();
     m_nIndexedRows = 0;
+    m_targetSums.clear();
 }
 
 void CCollectJob::ShowPaths()

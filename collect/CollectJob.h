@@ -107,6 +107,10 @@ private:
     // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
     std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
     int m_nIndexedRows;
+    // Per row, the TailSum of the file at its target as this pass placed or
+    // last read it; 0 when not known. Spares opening both files of every
+    // equal-sized pair, which grows with the square of a bucket's size.
+    std::vector<uint32_t> m_targetSums;
 };
 
 int AddFileEntry(CCollectJob* pJob, const std::string& path);

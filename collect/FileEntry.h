@@ -18,6 +18,7 @@ struct MP3FileEntry
     char szTargetPath[512];  // set by each organise pass for rows with artist and album
     char szComment[512];
     uint64_t nFileSize;      // bytes, when scanned
+    uint32_t nTailSum;       // TailSum of the file's last 128 bytes when scanned; 0 unknown or rewritten since
 };
 
 // Transfer mode of the organise pass.

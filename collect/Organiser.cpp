@@ -2,9 +2,11 @@
 
 #include <io.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "collect/SafeTransfer.h"
+#include "tag/MP3Info.h"
 
 namespace {
 
@@ -58,6 +60,16 @@ bool MakeFolder(const char* path)
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// True when path lies in folder or below it. Letter case is ignored, so a
+// name that merely looks alike counts too; callers use it to be careful.
+bool IsUnder(const char* path, const char* folder)
+{
+    const size_t n = std::strlen(folder);
+    if (n == 0 || std::strlen(path) <= n || _strnicmp(path, folder, n) != 0)
+        return false;
+    return IsSeparator(folder[n - 1]) || IsSeparator(path[n]);
+}
+
 } // namespace
 
 int CCollectJob::OrganiseFiles(int nMode)
@@ -101,6 +113,7 @@ int CCollectJob::TransferFiles(int nMode)
     m_knownFolders.clear();
     m_nShownPercent = -1;
     SyncSizeIndex(true);
+    m_targetSums.assign(size_t(nCount), 0);
 
     for (int i = 0; i < nCount; ++i) {
         if (IsStopRequested())
@@ -113,6 +126,7 @@ int CCollectJob::TransferFiles(int nMode)
         }
         // The tag dialog may rewrite the entry meanwhile; work on one reading.
         const std::string artist = e->szArtist, album = e->szAlbum, name = e->szFileName;
+        const uint32_t nSum = e->nTailSum;
         if (!bHaveDest || !NamesFolderLevels(artist.c_str(), "no artist") ||
             !NamesFolderLevels(album.c_str(), "no album")) {
             ++m_nFailed;
@@ -150,6 +164,13 @@ int CCollectJob::TransferFiles(int nMode)
             continue;
         }
         ++m_nSucceeded;
+        // What now stands at the target is the source as fingerprinted, unless
+        // the tag dialog rewrote the source meanwhile.
+        m_targetSums[size_t(i)] = e->nTailSum == nSum ? nSum : 0;
+        // A moved file leaves its place; were that place some row's target,
+        // a file put there later would not be the one fingerprinted.
+        if (!bCopy && IsUnder(e->szPath, m_szDest))
+            std::fill(m_targetSums.begin(), m_targetSums.end(), 0);
         SetStatus(bCopy ? "%s\r\n[%s] 에서\r\n[%s] 으로 복사 완료 하였습니다." : "%s\r\n[%s] 에서\r\n[%s] 으로 이동 하였습니다.",
                   g_szOpeningText, e->szPath, target.c_str());
     }
@@ -189,6 +210,7 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
     const auto it = pJob->m_sizeIndex.find(pEntry->nFileSize);
     if (it == pJob->m_sizeIndex.end())
         return false;
+    const uint32_t nSum = pEntry->nTailSum;
     for (int row : it->second) {
         if (pJob->IsStopRequested())
             return false;
@@ -197,6 +219,19 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
             continue;
         if (!o->szTargetPath[0] || _access(o->szTargetPath, 0) == -1)
             continue;
+        // Different last bytes settle it without reading the files; the same
+        // fingerprint is only a hint, like the size.
+        if (nSum != 0) {
+            uint32_t nKnown = 0;
+            if (size_t(row) < pJob->m_targetSums.size()) {
+                uint32_t& cached = pJob->m_targetSums[size_t(row)];
+                if (cached == 0)
+                    cached = ReadTailSum(o->szTargetPath);
+                nKnown = cached;
+            }
+            if (nKnown != 0 && nKnown != nSum)
+                continue;
+        }
         // Equal size is only a hint; the same song has the same bytes.
         if (SameFileBytes(pEntry->szPath, o->szTargetPath, pJob->StopFlag()))
             return true;

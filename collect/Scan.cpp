@@ -181,6 +181,7 @@ int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize)
 
     pJob->SetStatus("파일 식별 값 선정 중 : [%s]", path.c_str());
     e->nFileSize = nFileSize;
+    e->nTailSum = info.m_nTailSum;
 
     // The scan is the list's only writer while it runs, so the row it appends
     // lands at the current count.

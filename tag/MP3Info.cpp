@@ -72,6 +72,7 @@ void CMP3Info::Reset()
     m_strYear.clear();
     m_nTrack = 0;
     m_nGenre = GENRE_NONE;
+    m_nTailSum = 0;
 }
 
 bool CMP3Info::ReadTag(const std::string& strPath)
@@ -84,7 +85,9 @@ bool CMP3Info::ReadTag(const std::string& strPath)
 
     unsigned char record[TAG_SIZE];
     bool bFoundTag = false;
-    if (ReadLastRecord(hFile, record, bFoundTag) && bFoundTag) {
+    if (ReadLastRecord(hFile, record, bFoundTag))
+        m_nTailSum = TailSum(record);
+    if (bFoundTag) {
         m_strTitle = FieldText(record, OFS_TITLE, LEN_TITLE);
         m_strArtist = FieldText(record, OFS_ARTIST, LEN_ARTIST);
         m_strAlbum = FieldText(record, OFS_ALBUM, LEN_ALBUM);
@@ -138,4 +141,24 @@ bool CMP3Info::WriteTag(const std::string& strPath, bool bRemove)
 
     DWORD nWritten = 0;
     return ::WriteFile(hFile, record, TAG_SIZE, &nWritten, nullptr) && nWritten == TAG_SIZE;
+}
+
+uint32_t TailSum(const unsigned char* last128)
+{
+    // FNV-1a: cheap, and spreads the small differences of tags well.
+    uint32_t h = 2166136261u;
+    for (int i = 0; i < TAG_SIZE; ++i)
+        h = (h ^ last128[i]) * 16777619u;
+    return h ? h : 1;
+}
+
+uint32_t ReadTailSum(const char* path)
+{
+    CHandle hFile(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    unsigned char record[TAG_SIZE];
+    bool bFoundTag = false;
+    if (!hFile.IsValid() || !ReadLastRecord(hFile, record, bFoundTag))
+        return 0;
+    return TailSum(record);
 }

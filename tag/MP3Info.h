@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // The ID3v1 tag of one MP3 file: the 128-byte record at the very end of the
@@ -43,4 +44,14 @@ private:
 public:
     int m_nTrack = 0;     // 0: none
     int m_nGenre = 255;   // GENRE_NONE: none
+    // TailSum of the last 128 bytes ReadTag found, tag or not; 0 when none.
+    uint32_t m_nTailSum = 0;
 };
+
+// A fingerprint of a file's last 128 bytes, where the tag lives: two files
+// whose fingerprints differ cannot hold the same bytes. Never 0, which stands
+// for "not known".
+uint32_t TailSum(const unsigned char* last128);
+// The fingerprint of a file as it is now; 0 when it cannot be read or is
+// shorter than 128 bytes.
+uint32_t ReadTailSum(const char* path);

@@ -246,6 +246,9 @@ void CWorkDialog::EditRowTag(int nItem)
         return;
     // The row draws its texts from the entry.
     m_job.m_pList->RedrawItems(nItem, nItem);
+    // Before the write: the file's last bytes are about to change, and a
+    // pass running meanwhile must not trust their old fingerprint.
+    pEntry->nTailSum = 0;
     SaveEntryTag(pEntry);
 }
 

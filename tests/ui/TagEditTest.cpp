@@ -226,6 +226,36 @@ TEST_F(TagEditTest, EditingARowUpdatesTheEntryTheRowAndTheFilesTag)
     }
 }
 
+// Two copies of a song that differed only in their tags are the same bytes
+// once both are edited alike: the pass must see them as duplicates, not go by
+// how their files ended when they were listed.
+TEST_F(TagEditTest, TwinsEditedAlikeAreDuplicates)
+{
+    TempDir src, dst;
+    WriteFile(src / "a\\s.mp3", MakeMp3(Tagged("Band", "Disc", "one"), 300, 1));
+    WriteFile(src / "b\\t.mp3", MakeMp3(Tagged("Band", "Disc", "two"), 300, 1));
+    ScanDeclined(src.Path());
+    ASSERT_EQ(2, Rows());
+    for (int row = 0; row < 2; ++row) {
+        ModalDriver driver(IDC_BTN_SAVE, [](HWND dlg) {
+            SetBox(dlg, IDC_EDIT_TITLE, "same");
+            Press(dlg, IDC_BTN_SAVE);
+        });
+        m_dlg->EditRowTag(row);
+        ASSERT_TRUE(driver.Found());
+    }
+    ASSERT_EQ(ReadFile(src / "a\\s.mp3"), ReadFile(src / "b\\t.mp3"));
+
+    m_ui.AddAnswer(IDYES);
+    m_ui.AddFolder(ScriptedUi::Pick(dst.Path()));
+    EXPECT_EQ(1, m_dlg->m_job.OrganiseFiles(MODE_COPY));
+
+    EXPECT_EQ(1, m_dlg->m_job.m_nSucceeded);
+    EXPECT_EQ(1, m_dlg->m_job.m_nDuplicates);
+    EXPECT_TRUE(Exists(dst / "Band\\Disc\\s.mp3"));
+    EXPECT_FALSE(Exists(dst / "Band\\Disc\\t.mp3"));
+}
+
 TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
 {
     TempDir dir;
