@@ -28,6 +28,8 @@ def run(exe, src, dest):
     if os.path.exists(dest):
         shutil.rmtree(dest)
     os.makedirs(dest)
+    # The last run's writes and deletions go to disk now, not during this run.
+    os.sync()
     out = subprocess.run([WINE_RUN, exe, winpath(src), winpath(dest)], capture_output=True, text=True,
                          timeout=3600)
     if out.returncode != 0:

@@ -217,19 +217,19 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
         const auto* o = reinterpret_cast<const MP3FileEntry*>(pJob->m_pList->GetItemData(row));
         if (!o || o == pEntry || o->nIndex == pEntry->nIndex || o->nFileSize != pEntry->nFileSize)
             continue;
-        if (!o->szTargetPath[0] || _access(o->szTargetPath, 0) == -1)
+        if (!o->szTargetPath[0])
             continue;
-        // Different last bytes settle it without reading the files; the same
-        // fingerprint is only a hint, like the size.
-        if (nSum != 0) {
-            uint32_t nKnown = 0;
-            if (size_t(row) < pJob->m_targetSums.size()) {
-                uint32_t& cached = pJob->m_targetSums[size_t(row)];
-                if (cached == 0)
-                    cached = ReadTailSum(o->szTargetPath);
-                nKnown = cached;
-            }
-            if (nKnown != 0 && nKnown != nSum)
+        // Different last bytes settle it without reading the files, or even
+        // looking for them; the same fingerprint is only a hint, like the size.
+        uint32_t* pKnown = nSum != 0 && size_t(row) < pJob->m_targetSums.size() ? &pJob->m_targetSums[size_t(row)]
+                                                                                : nullptr;
+        if (pKnown && *pKnown != 0 && *pKnown != nSum)
+            continue;
+        if (_access(o->szTargetPath, 0) == -1)
+            continue;
+        if (pKnown && *pKnown == 0) {
+            *pKnown = ReadTailSum(o->szTargetPath);
+            if (*pKnown != 0 && *pKnown != nSum)
                 continue;
         }
         // Equal size is only a hint; the same song has the same bytes.
