@@ -4,7 +4,7 @@
 
 namespace {
 // Updates other threads wrote are brought to the screen at least this often.
-const UINT SYNC_INTERVAL_MS = 50;
+const UINT SYNC_INTERVAL_MS = 100;
 const UINT_PTR SYNC_TIMER_ID = 0x5359;
 }
 
