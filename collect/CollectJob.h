@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -94,7 +95,9 @@ private:
     // False when the folder was walked already in this walk.
     bool EnterFolderOnce(const std::string& path);
     // CreateFolderPath, remembering the folders made or found in this pass.
-    bool EnsureFolder(const std::string& folder);
+    // bMadeByPass tells whether this pass made the folder: then nothing but
+    // what the pass put there is in it.
+    bool EnsureFolder(const std::string& folder, bool& bMadeByPass);
     // Brings the size index up to the rows listed now.
     void SyncSizeIndex(bool bRebuild);
 
@@ -102,8 +105,8 @@ private:
     int m_nShownPercent;
     // Folders entered by the current walk, by volume and file id.
     std::set<std::pair<DWORD, uint64_t>> m_visitedFolders;
-    // Folders known to exist during the current pass.
-    std::set<std::string> m_knownFolders;
+    // Folders known to exist during the current pass, and whether it made them.
+    std::map<std::string, bool> m_knownFolders;
     // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
     std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
     int m_nIndexedRows;

@@ -147,7 +147,8 @@ int CCollectJob::TransferFiles(int nMode)
         }
         if (IsStopRequested())
             return 0;
-        if (!EnsureFolder(folder)) {
+        bool bNewFolder = false;
+        if (!EnsureFolder(folder, bNewFolder)) {
             ++m_nFailed;
             continue;
         }
@@ -155,8 +156,11 @@ int CCollectJob::TransferFiles(int nMode)
         const bool bCopy = nMode == MODE_COPY;
         SetStatus(bCopy ? "%s\r\n[%s] 에서\r\n[%s] 으로 복사 중입니다." : "%s\r\n[%s] 에서\r\n[%s] 으로 이동 중입니다.",
                   g_szOpeningText, e->szPath, target.c_str());
-        const TransferResult r = bCopy ? SafeCopyFile(e->szPath, target.c_str(), m_bStop)
-                                       : SafeMoveFile(e->szPath, target.c_str(), m_bStop);
+        // In a folder of its own making the pass knows the names; one taken
+        // there is rare, and the final rename refuses it all the same.
+        const TargetCheck check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
+        const TransferResult r = bCopy ? SafeCopyFile(e->szPath, target.c_str(), m_bStop, check)
+                                       : SafeMoveFile(e->szPath, target.c_str(), m_bStop, check);
         if (r == TRANSFER_STOPPED)
             return 0;
         if (r != TRANSFER_DONE) {
@@ -177,13 +181,19 @@ int CCollectJob::TransferFiles(int nMode)
     return 1;
 }
 
-bool CCollectJob::EnsureFolder(const std::string& folder)
+bool CCollectJob::EnsureFolder(const std::string& folder, bool& bMadeByPass)
 {
-    if (m_knownFolders.count(folder))
+    const auto known = m_knownFolders.find(folder);
+    if (known != m_knownFolders.end()) {
+        bMadeByPass = known->second;
         return true;
-    if (CreateFolderPath(folder.c_str()) != 1)
+    }
+    const DWORD attrs = ::GetFileAttributesA(folder.c_str());
+    const bool bExisted = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    if (!bExisted && CreateFolderPath(folder.c_str()) != 1)
         return false;
-    m_knownFolders.insert(folder);
+    bMadeByPass = !bExisted;
+    m_knownFolders.emplace(folder, bMadeByPass);
     return true;
 }
 

@@ -12,9 +12,11 @@
 namespace {
 
 // Small enough that a stop is seen within milliseconds, large enough that
-// the per-call cost does not show.
-const DWORD COPY_CHUNK = 256 * 1024;
-const DWORD COMPARE_CHUNK = 64 * 1024;
+// the per-call cost does not show. On the stack: a heap buffer per file was
+// allocated, cleared and faulted in page by page, for files mostly far
+// smaller than it.
+const DWORD COPY_CHUNK = 64 * 1024;
+const DWORD COMPARE_CHUNK = 32 * 1024;
 const int TEMP_NAME_ATTEMPTS = 64;
 
 bool SplitTarget(const std::string& target, std::string& folder, std::string& name)
@@ -155,7 +157,8 @@ private:
 
 } // namespace
 
-TransferResult SafeCopyFile(const char* source, const char* target, const std::atomic<bool>& stop)
+TransferResult SafeCopyFile(const char* source, const char* target, const std::atomic<bool>& stop,
+                            TargetCheck check)
 {
     std::string folder, name;
     if (!SplitTarget(target, folder, name))
@@ -170,24 +173,23 @@ TransferResult SafeCopyFile(const char* source, const char* target, const std::a
     FILE_BASIC_INFO info;
     if (!::GetFileInformationByHandleEx(src, FileBasicInfo, &info, sizeof info))
         return TRANSFER_FAILED;
-    // The rename at the end would refuse a taken name; find out before the copy.
-    if (::GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES)
+    if (check == TARGET_CHECK_FIRST && ::GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES)
         return TRANSFER_FAILED;
 
     CTempFile temp;
     if (!temp.Create(folder, name))
         return TRANSFER_FAILED;
-    std::vector<char> buf(COPY_CHUNK);
+    char buf[COPY_CHUNK];
     for (;;) {
         if (stop)
             return TRANSFER_STOPPED;
         DWORD nRead = 0;
-        if (!::ReadFile(src, buf.data(), COPY_CHUNK, &nRead, nullptr))
+        if (!::ReadFile(src, buf, COPY_CHUNK, &nRead, nullptr))
             return TRANSFER_FAILED;
         if (nRead == 0)
             break;
         DWORD nWritten = 0;
-        if (!::WriteFile(temp.Handle(), buf.data(), nRead, &nWritten, nullptr) || nWritten != nRead)
+        if (!::WriteFile(temp.Handle(), buf, nRead, &nWritten, nullptr) || nWritten != nRead)
             return TRANSFER_FAILED;
     }
     FILETIME written;
@@ -203,13 +205,14 @@ TransferResult SafeCopyFile(const char* source, const char* target, const std::a
     return TRANSFER_DONE;
 }
 
-TransferResult SafeMoveFile(const char* source, const char* target, const std::atomic<bool>& stop)
+TransferResult SafeMoveFile(const char* source, const char* target, const std::atomic<bool>& stop,
+                            TargetCheck check)
 {
     if (::MoveFileExA(source, target, 0))
         return TRANSFER_DONE;
     if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
         return TRANSFER_FAILED;
-    const TransferResult r = SafeCopyFile(source, target, stop);
+    const TransferResult r = SafeCopyFile(source, target, stop, check);
     if (r != TRANSFER_DONE)
         return r;
     if (::DeleteFileA(source))
@@ -232,15 +235,15 @@ bool SameFileBytes(const char* a, const char* b, const std::atomic<bool>& stop)
     if (!::GetFileSizeEx(fa, &sa) || !::GetFileSizeEx(fb, &sb) || sa.QuadPart != sb.QuadPart)
         return false;
 
-    std::vector<char> ba(COMPARE_CHUNK), bb(COMPARE_CHUNK);
+    char ba[COMPARE_CHUNK], bb[COMPARE_CHUNK];
     for (LONGLONG left = sa.QuadPart; left > 0;) {
         if (stop)
             return false;
         const DWORD want = left < LONGLONG(COMPARE_CHUNK) ? DWORD(left) : COMPARE_CHUNK;
         DWORD na = 0, nb = 0;
-        if (!::ReadFile(fa, ba.data(), want, &na, nullptr) || !::ReadFile(fb, bb.data(), want, &nb, nullptr))
+        if (!::ReadFile(fa, ba, want, &na, nullptr) || !::ReadFile(fb, bb, want, &nb, nullptr))
             return false;
-        if (na != want || nb != want || std::memcmp(ba.data(), bb.data(), want) != 0)
+        if (na != want || nb != want || std::memcmp(ba, bb, want) != 0)
             return false;
         left -= want;
     }

@@ -182,7 +182,8 @@ TEST_F(Transfer, StopWhileAskingTable)
     m_job.ClearStop();
 }
 
-// The transfers themselves: never over an existing file, never a leftover.
+// The transfers themselves: never over an existing file, never a leftover,
+// whether the taken name is found before the copy or only at the rename.
 TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehind)
 {
     TempDir dir;
@@ -193,7 +194,7 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehind)
     struct Case
     {
         const char* label;
-        TransferResult (*fn)(const char*, const char*, const std::atomic<bool>&);
+        TransferResult (*fn)(const char*, const char*, const std::atomic<bool>&, TargetCheck);
         std::string target;
         TransferResult result;
     } cases[] = {
@@ -203,12 +204,16 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehind)
         {"copy into a missing folder", SafeCopyFile, dir / "none\\x.mp3", TRANSFER_FAILED},
         {"copy of a missing source", SafeCopyFile, dir / "dst\\y.mp3", TRANSFER_FAILED},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        const std::string source = std::string(c.label).find("missing source") != std::string::npos ? dir / "gone.mp3"
-                                                                                                      : dir / "src.mp3";
-        EXPECT_EQ(c.result, c.fn(source.c_str(), c.target.c_str(), go));
-        EXPECT_EQ(std::vector<std::string>({"dst\\TAKEN2.mp3", "dst\\taken.mp3", "src.mp3"}), FilesUnder(dir.Path()));
-        EXPECT_EQ(Bytes({'o', 'l', 'd'}), ReadFile(dir / "dst\\taken.mp3"));
+    for (const TargetCheck check : {TARGET_CHECK_FIRST, TARGET_CHECK_AT_RENAME}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.label) + (check == TARGET_CHECK_FIRST ? ", looked at first" : ", at the rename"));
+            const std::string source = std::string(c.label).find("missing source") != std::string::npos
+                                           ? dir / "gone.mp3"
+                                           : dir / "src.mp3";
+            EXPECT_EQ(c.result, c.fn(source.c_str(), c.target.c_str(), go, check));
+            EXPECT_EQ(std::vector<std::string>({"dst\\TAKEN2.mp3", "dst\\taken.mp3", "src.mp3"}),
+                      FilesUnder(dir.Path()));
+            EXPECT_EQ(Bytes({'o', 'l', 'd'}), ReadFile(dir / "dst\\taken.mp3"));
+        }
     }
 }
