@@ -34,7 +34,9 @@ def run(exe, src, dest):
                          timeout=3600)
     if out.returncode != 0:
         sys.exit("%s failed (%d): %s %s" % (exe, out.returncode, out.stdout, out.stderr))
-    return {k: float(v) for k, v in re.findall(r"(\w+)=([0-9.]+)", out.stdout)}
+    res = {k: float(v) for k, v in re.findall(r"(\w+)=([0-9.]+)(?=\s|$)", out.stdout)}
+    res.update(re.findall(r"(\w+_laps_ms)=(\S+)", out.stdout))
+    return res
 
 
 def main():
@@ -72,6 +74,9 @@ def main():
                 sys.exit("program and floor disagree: %r %r" % (f, p))
             print("  n=%d pair %d: floor scan %.0f ms copy %.0f ms | program scan %.0f ms copy %.0f ms"
                   % (n, i + 1, f["scan_ms"], f["copy_ms"], p["scan_ms"], p["copy_ms"]), flush=True)
+            if n >= 20000:
+                print("    program per 10,000 rows (ms): scan %s, copy %s"
+                      % (p.get("scan_laps_ms", "-"), p.get("copy_laps_ms", "-")), flush=True)
         res = {
             "scan_ratio": statistics.median(p["scan_ms"] / f["scan_ms"] for f, p in rows),
             "copy_ratio": statistics.median(p["copy_ms"] / f["copy_ms"] for f, p in rows),
