@@ -110,10 +110,12 @@ private:
     // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
     std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
     int m_nIndexedRows;
-    // Per row, the TailSum of the file at its target as this pass placed or
-    // last read it; 0 when not known. Spares opening both files of every
-    // equal-sized pair, which grows with the square of a bucket's size.
-    std::vector<uint32_t> m_targetSums;
+    // The TailSum of the file at a target path as this pass placed or last
+    // read it, by TargetKey. Spares opening both files of every equal-sized
+    // pair, which grows with the square of a bucket's size. By path, not by
+    // row: a row's target changes when its pass reaches it, and a path's file
+    // changes only by what this pass places there.
+    std::unordered_map<std::string, uint32_t> m_targetSums;
 };
 
 int AddFileEntry(CCollectJob* pJob, const std::string& path);

@@ -2,7 +2,6 @@
 
 #include <io.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "collect/SafeTransfer.h"
@@ -60,14 +59,13 @@ bool MakeFolder(const char* path)
     return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// True when path lies in folder or below it. Letter case is ignored, so a
-// name that merely looks alike counts too; callers use it to be careful.
-bool IsUnder(const char* path, const char* folder)
+// Paths that name one file, whatever their letter case, give one key.
+std::string TargetKey(const char* path)
 {
-    const size_t n = std::strlen(folder);
-    if (n == 0 || std::strlen(path) <= n || _strnicmp(path, folder, n) != 0)
-        return false;
-    return IsSeparator(folder[n - 1]) || IsSeparator(path[n]);
+    std::string key = path;
+    if (!key.empty())
+        ::CharUpperBuffA(&key[0], DWORD(key.size()));
+    return key;
 }
 
 } // namespace
@@ -113,7 +111,7 @@ int CCollectJob::TransferFiles(int nMode)
     m_knownFolders.clear();
     m_nShownPercent = -1;
     SyncSizeIndex(true);
-    m_targetSums.assign(size_t(nCount), 0);
+    m_targetSums.clear();
 
     for (int i = 0; i < nCount; ++i) {
         if (IsStopRequested())
@@ -170,11 +168,10 @@ int CCollectJob::TransferFiles(int nMode)
         ++m_nSucceeded;
         // What now stands at the target is the source as fingerprinted, unless
         // the tag dialog rewrote the source meanwhile.
-        m_targetSums[size_t(i)] = e->nTailSum == nSum ? nSum : 0;
-        // A moved file leaves its place; were that place some row's target,
-        // a file put there later would not be the one fingerprinted.
-        if (!bCopy && IsUnder(e->szPath, m_szDest))
-            std::fill(m_targetSums.begin(), m_targetSums.end(), 0);
+        if (nSum != 0 && e->nTailSum == nSum)
+            m_targetSums[TargetKey(target.c_str())] = nSum;
+        else
+            m_targetSums.erase(TargetKey(target.c_str()));
         SetStatus(bCopy ? "%s\r\n[%s] 에서\r\n[%s] 으로 복사 완료 하였습니다." : "%s\r\n[%s] 에서\r\n[%s] 으로 이동 하였습니다.",
                   g_szOpeningText, e->szPath, target.c_str());
     }
@@ -231,15 +228,21 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
             continue;
         // Different last bytes settle it without reading the files, or even
         // looking for them; the same fingerprint is only a hint, like the size.
-        uint32_t* pKnown = nSum != 0 && size_t(row) < pJob->m_targetSums.size() ? &pJob->m_targetSums[size_t(row)]
-                                                                                : nullptr;
-        if (pKnown && *pKnown != 0 && *pKnown != nSum)
-            continue;
+        std::string key;
+        auto known = pJob->m_targetSums.end();
+        if (nSum != 0) {
+            key = TargetKey(o->szTargetPath);
+            known = pJob->m_targetSums.find(key);
+            if (known != pJob->m_targetSums.end() && known->second != nSum)
+                continue;
+        }
         if (_access(o->szTargetPath, 0) == -1)
             continue;
-        if (pKnown && *pKnown == 0) {
-            *pKnown = ReadTailSum(o->szTargetPath);
-            if (*pKnown != 0 && *pKnown != nSum)
+        if (nSum != 0 && known == pJob->m_targetSums.end()) {
+            const uint32_t nThere = ReadTailSum(o->szTargetPath);
+            if (nThere != 0)
+                pJob->m_targetSums.emplace(key, nThere);
+            if (nThere != 0 && nThere != nSum)
                 continue;
         }
         // Equal size is only a hint; the same song has the same bytes.

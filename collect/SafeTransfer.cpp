@@ -129,18 +129,23 @@ public:
     bool MoveInto(const char* target)
     {
         const std::vector<BYTE> rename = RenameInfoFor(target);
-        if (!rename.empty() && ::SetFileInformationByHandle(m_file.Get(), FileRenameInfo,
-                                                           const_cast<BYTE*>(rename.data()), DWORD(rename.size()))) {
-            // The file now stands under the target's name; a failed close
-            // removes it from there.
-            m_strPath = target;
-            if (!CloseFile())
+        if (!rename.empty()) {
+            if (::SetFileInformationByHandle(m_file.Get(), FileRenameInfo, const_cast<BYTE*>(rename.data()),
+                                             DWORD(rename.size()))) {
+                // The file now stands under the target's name; a failed close
+                // removes it from there.
+                m_strPath = target;
+                if (!CloseFile())
+                    return false;
+                m_bKeep = true;
+                return true;
+            }
+            // A taken name is refused either way; other refusals may be the
+            // rename by handle's own (some file systems and systems).
+            const DWORD err = ::GetLastError();
+            if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)
                 return false;
-            m_bKeep = true;
-            return true;
         }
-        // Some file systems or systems refuse the rename by handle; the rename
-        // by name refuses to replace just the same.
         if (!CloseFile() || !::MoveFileExA(m_strPath.c_str(), target, 0))
             return false;
         m_bKeep = true;

@@ -207,6 +207,36 @@ TEST_F(Organise, DuplicatesTable)
     }
 }
 
+// A row's target from an earlier pass is looked at by the rows before it;
+// when the pass reaches the row its target moves (its album was edited), and
+// what stands at the new place is what counts for the rows after it.
+TEST_F(Organise, DuplicateOfWhatStandsAtARowsNewTarget)
+{
+    const Bytes p = MakeMp3(Tagged("Band", "Disc", "p"), 300, 2);
+    const Bytes o = MakeMp3(Tagged("Band", "Disc", "o"), 300, 1);
+    const Bytes q = MakeMp3(Tagged("Band", "Disc", "q"), 300, 3);
+    WriteFile(Src("1\\p.mp3"), p);
+    WriteFile(Src("2\\o.mp3"), o);
+    WriteFile(Src("3\\q.mp3"), q);
+    m_ui.Folder(m_src).No();
+    ASSERT_EQ(1, RunCollect(MODE_COPY));
+    ASSERT_EQ(3, Rows());
+    ASSERT_EQ(Src("2\\o.mp3"), Entry(1)->szPath);
+    // o stands at its old target from an earlier pass; its new one holds q's bytes.
+    WriteFile(Dst("Band\\Disc\\o.mp3"), o);
+    lstrcpyA(Entry(1)->szTargetPath, Dst("Band\\Disc\\o.mp3").c_str());
+    lstrcpyA(Entry(1)->szAlbum, "Other");
+    WriteFile(Dst("Band\\Other\\o.mp3"), q);
+    m_ui.Yes().Folder(m_dst);
+
+    EXPECT_EQ(1, RunOrganise(MODE_COPY));
+
+    EXPECT_EQ(1, m_job.m_nSucceeded) << "p";
+    EXPECT_EQ(1, m_job.m_nFailed) << "o: its new target is taken";
+    EXPECT_EQ(1, m_job.m_nDuplicates) << "q: the same bytes stand at o's new target";
+    EXPECT_FALSE(Exists(Dst("Band\\Disc\\q.mp3")));
+}
+
 // A second pass over the same rows: what is in place is never overwritten;
 // a row whose twin is in place is a duplicate.
 TEST_F(Organise, SecondPassNeverOverwrites)
