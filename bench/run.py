@@ -16,7 +16,7 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BUILD = os.path.join(ROOT, "build")
+BUILD = os.path.join(ROOT, "build", "bench")
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 
 
@@ -61,7 +61,7 @@ def main():
             subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_corpus.py"), corpus, str(n)], check=True)
             open(os.path.join(corpus, ".done"), "w").close()
         dest = os.path.join(args.work, "dest")
-        pairs = 1 if args.smoke else args.pairs if n < 100000 else max(3, min(args.pairs, 3))
+        pairs = 1 if args.smoke else args.pairs
         if not args.smoke:
             run(floor, corpus, dest)  # warm-up: the file cache, Wine's start
             run(prog, corpus, dest)

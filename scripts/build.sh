@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ with the mingw-w64 cross toolchain.
+# Configures and builds with the mingw-w64 cross toolchain.
+# Usage: build.sh FOLDER [cmake options...]; the architecture is this
+# machine's (scripts/arch.sh) unless SORVANE_ARCH says otherwise.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cmake -S "$root" -B "$root/build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+dir=$1
+shift
+source "$root/scripts/arch.sh"
+cmake -S "$root" -B "$dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$SORVANE_ARCH.cmake" \
     -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-cmake --build "$root/build" -j"$(nproc)"
+cmake --build "$dir" -j"$(nproc)"

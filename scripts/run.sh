@@ -5,10 +5,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" -DSORVANE_SITE_BASE=http://sorvane.example/ "$@"
+bash "$root/scripts/build.sh" "$root/build/run" -DSORVANE_SITE_BASE=http://sorvane.example/ "$@"
 source "$root/scripts/wine-env.sh"
 sorvane_wine_prefix
-exe="$root/build/app/MP3_Sorvane.exe"
+exe="$root/build/run/app/MP3_Sorvane.exe"
 if [ ! -f "$exe" ]; then
     echo "run: $exe was not built" >&2
     exit 1

@@ -16,6 +16,10 @@ packages=(
     cmake make ninja-build
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64-i686
     wine wine32:i386
+    # For machines that cannot execute 32-bit code (scripts/arch.sh): the
+    # tests are built for 64-bit Windows there and run under 64-bit Wine.
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    wine64
     xvfb xauth x11-utils imagemagick
     fonts-nanum
     googletest

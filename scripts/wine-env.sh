@@ -2,8 +2,22 @@
 # A project-local prefix, made once and reused; Korean locale so that the ANSI
 # code page is 949 and Korean file names reach the program as CP949 bytes.
 SORVANE_ROOT=${SORVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
-export WINEPREFIX=${WINEPREFIX:-$SORVANE_ROOT/.wine/prefix}
-export WINEARCH=win32
+# The program is 32-bit, and so are the builds run here wherever the machine
+# can execute 32-bit code. Some virtual machines cannot (their hypervisor has
+# no 32-bit user mode: every i386 binary fails with "Exec format error"); there
+# the same sources are built for 64-bit Windows and run under 64-bit Wine.
+source "$SORVANE_ROOT/scripts/arch.sh"
+if [ "$SORVANE_ARCH" = i686 ]; then
+    export WINEARCH=win32
+    SORVANE_WINE=wine
+    export WINEPREFIX=${WINEPREFIX:-$SORVANE_ROOT/.wine/prefix}
+else
+    export WINEARCH=win64
+    SORVANE_WINE=/usr/lib/wine/wine64
+    export WINEPREFIX=${WINEPREFIX:-$SORVANE_ROOT/.wine/prefix64}
+fi
+export SORVANE_WINE
+wine() { "$SORVANE_WINE" "$@"; }
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install prompts: the program needs neither.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
@@ -23,21 +37,33 @@ sorvane_wine_prefix() {
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION" ]; then
-            [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+            if [ ! -f "$WINEPREFIX/system.reg" ]; then
+                wine wineboot -i >/dev/null 2>&1 || true
+                # The first boot goes on in the background; regedit before its
+                # end may fail.
+                wineserver -w || true
+            fi
             # Dialog fonts the templates name, mapped to a Korean face so that
             # Hangul renders instead of boxes. Windows are not handed to a
             # window manager: under a bare Xvfb there is none, and Wine then
             # waits two seconds for each window it destroys.
-            local reg=$WINEPREFIX/../fonts.reg
+            local reg
+            reg=$(dirname "$WINEPREFIX")/fonts.reg
             printf '%s\r\n' 'REGEDIT4' '' \
                 '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
                 '"MS Shell Dlg"="NanumGothic"' '"MS Shell Dlg 2"="NanumGothic"' \
                 '"Gulim"="NanumGothic"' '"Tahoma"="NanumGothic"' '' \
                 '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
                 '"Managed"="N"' > "$reg"
-            wine regedit "$reg" >/dev/null 2>&1 || true
-            wineserver -w
-            touch "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION"
+            # Marked ready only when it is: a failed set-up is tried again next time.
+            if [ -f "$WINEPREFIX/system.reg" ] && wine regedit "$reg" >/dev/null 2>&1; then
+                wineserver -w
+                touch "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION"
+            else
+                wineserver -w || true
+                echo "wine-env: setting up the Wine prefix $WINEPREFIX failed" >&2
+                exit 1
+            fi
         fi
     ) 9>"$(dirname "$WINEPREFIX")/.lock"
 }

@@ -4,4 +4,4 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 sorvane_wine_prefix
-exec wine "$@"
+exec "$SORVANE_WINE" "$@"
