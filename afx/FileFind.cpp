@@ -1,25 +1,30 @@
 #include "afx/FileFind.h"
 
-#include <cstring>
+#include <cwchar>
+
+#include "afx/WidePath.h"
 
 BOOL CFileFind::FindFile(const char* pattern)
 {
     Close();
-    if (!pattern || std::strlen(pattern) >= MAX_PATH)
+    if (!pattern)
         return FALSE;
+    return FindFile(LongPath(std::string(pattern)));
+}
 
-    char full[1024];
-    char* filePart = nullptr;
-    DWORD n = ::GetFullPathNameA(pattern, sizeof full, full, &filePart);
-    if (n == 0 || n >= sizeof full)
+BOOL CFileFind::FindFile(const std::wstring& pattern)
+{
+    Close();
+    const std::wstring full = LongPath(pattern);
+    const size_t sep = full.find_last_of(L'\\');
+    if (full.empty() || sep == std::wstring::npos)
         return FALSE;
-    m_strRoot.assign(full, filePart ? size_t(filePart - full) : std::strlen(full));
-
-    m_hFind = ::FindFirstFileA(pattern, &m_next);
-    if (m_hFind == INVALID_HANDLE_VALUE) {
-        m_strRoot.clear();
+    // A basic listing: the short names would only cost the file system a
+    // lookup per item.
+    m_hFind = ::FindFirstFileExW(full.c_str(), FindExInfoBasic, &m_next, FindExSearchNameMatch, nullptr, 0);
+    if (m_hFind == INVALID_HANDLE_VALUE)
         return FALSE;
-    }
+    m_strRoot = full.substr(0, sep + 1);
     m_bHasNext = true;
     return TRUE;
 }
@@ -30,7 +35,7 @@ BOOL CFileFind::FindNextFile()
         return FALSE;
     m_found = m_next;
     m_bHasCurrent = true;
-    m_bHasNext = ::FindNextFileA(m_hFind, &m_next) != FALSE;
+    m_bHasNext = ::FindNextFileW(m_hFind, &m_next) != FALSE;
     return m_bHasNext;
 }
 
@@ -47,8 +52,8 @@ BOOL CFileFind::IsDots() const
 {
     if (!IsDirectory())
         return FALSE;
-    const char* name = m_found.cFileName;
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+    const wchar_t* name = m_found.cFileName;
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
 uint64_t CFileFind::GetLength() const
@@ -58,17 +63,22 @@ uint64_t CFileFind::GetLength() const
     return (uint64_t(m_found.nFileSizeHigh) << 32) | m_found.nFileSizeLow;
 }
 
+std::wstring CFileFind::GetFileNameW() const
+{
+    return m_bHasCurrent ? std::wstring(m_found.cFileName) : std::wstring();
+}
+
+std::wstring CFileFind::GetFilePathW() const
+{
+    return m_bHasCurrent ? m_strRoot + m_found.cFileName : std::wstring();
+}
+
 std::string CFileFind::GetFileName() const
 {
-    return m_bHasCurrent ? std::string(m_found.cFileName) : std::string();
+    return TextFromWide(GetFileNameW());
 }
 
 std::string CFileFind::GetFilePath() const
 {
-    if (!m_bHasCurrent)
-        return std::string();
-    std::string path = m_strRoot;
-    if (!path.empty() && path.back() != '\\' && path.back() != '/')
-        path += '\\';
-    return path + m_found.cFileName;
+    return TextFromWide(PlainPath(GetFilePathW()));
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "afx/WidePath.h"
 #include "collect/JobUi.h"
 #include "ui/WorkDialog.h"
 
@@ -35,10 +36,10 @@ class CScriptedUser : public IJobUi
 public:
     CScriptedUser(const char* source, const char* dest) : m_source(source), m_dest(dest) {}
 
-    int ChooseFolder(char* buf, const char*) override
+    int ChooseFolder(std::wstring& path, const char*) override
     {
         const int n = m_nChosen;
-        std::strncpy(buf, (n == 0 ? m_source : m_dest).c_str(), 1024);
+        path = WideFromText(n == 0 ? m_source : m_dest);
         (n == 0 ? m_tScanStart : m_tCopyStart) = Now();
         m_nChosen = n + 1; // after the time, which the timer reads once it sees this
         return 1;

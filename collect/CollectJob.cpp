@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "afx/WidePath.h"
 #include "collect/JobUi.h"
 
 const char* const g_szOpeningText =
@@ -32,6 +33,8 @@ void CCollectJob::Reset()
     m_hOwner = nullptr;
     m_szSource[0] = 0;
     m_szDest[0] = 0;
+    m_wstrSource.clear();
+    m_wstrDest.clear();
     m_nShownPercent = -1;
     m_visitedFolders.clear();
     m_knownFolders.clear();
@@ -89,10 +92,22 @@ void CCollectJob::SetStatus(const char* format, ...)
         m_pStatus->SetWindowText(m_szText);
 }
 
-int CCollectJob::AskFolder(char* buf, const char* title)
+int CCollectJob::AskFolder(std::wstring& path, const char* title)
 {
     SyncScreen();
-    return m_pUi->ChooseFolder(buf, title);
+    return m_pUi->ChooseFolder(path, title);
+}
+
+void CCollectJob::SetSource(const std::wstring& path)
+{
+    m_wstrSource = path;
+    lstrcpynA(m_szSource, TextFromWide(path).c_str(), sizeof m_szSource);
+}
+
+void CCollectJob::SetDest(const std::wstring& path)
+{
+    m_wstrDest = path;
+    lstrcpynA(m_szDest, TextFromWide(path).c_str(), sizeof m_szDest);
 }
 
 int CCollectJob::AskYesNo(const char* text)

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 #include "afx/Controls.h"
 #include "collect/FileEntry.h"
 
+class CFileFind;
 class IJobUi;
 
 // The job context the work window holds: the controls a job writes to, the
@@ -39,6 +41,7 @@ public:
     // Walks the folder (or the one file) named by path, depth first; a folder
     // reached a second time through a folder link is not walked again.
     void SearchFolder(const std::string& path);
+    void SearchFolder(const std::wstring& path);
     // The organise entry: 0 when the destination choice was cancelled or the
     // job was stopped, else 1.
     int OrganiseFiles(int nMode);
@@ -73,31 +76,41 @@ public:
     int m_nFailed;
     int m_nDuplicates;
     HWND m_hOwner;
+    // The chosen paths as the user reads them, and exactly (empty: none).
     char m_szSource[1024];
     char m_szDest[1024];
+    std::wstring m_wstrSource;
+    std::wstring m_wstrDest;
 
     // The user, as the jobs see it (never null; the program's real one by default).
     IJobUi* m_pUi;
 
 private:
     friend bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
-    friend int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize);
+    friend int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
 
     // Formats into m_szText (cut to fit, as wsprintfA does) and shows it.
     void SetStatus(const char* format, ...);
     // The questions; each first brings the screen up to date, so the user
     // sees what the job has done so far while answering.
-    int AskFolder(char* buf, const char* title);
+    int AskFolder(std::wstring& path, const char* title);
+    // Keep a chosen path and its text.
+    void SetSource(const std::wstring& path);
+    void SetDest(const std::wstring& path);
     int AskYesNo(const char* text);
     void Tell(const char* text);
 
-    void WalkFolder(const std::string& path);
+    // The listing of a folder (or of the one chosen file) to walk; null when
+    // it is not to be walked.
+    std::unique_ptr<CFileFind> OpenFolder(const std::wstring& path);
     // False when the folder was walked already in this walk.
-    bool EnterFolderOnce(const std::string& path);
+    bool EnterFolderOnce(const std::wstring& path);
+    // Lists the walk's current item when it is an MP3 file.
+    void ListFile(const CFileFind& finder);
     // CreateFolderPath, remembering the folders made or found in this pass.
     // bMadeByPass tells whether this pass made the folder: then nothing but
     // what the pass put there is in it.
-    bool EnsureFolder(const std::string& folder, bool& bMadeByPass);
+    bool EnsureFolder(const std::wstring& folder, bool& bMadeByPass);
     // Brings the size index up to the rows listed now.
     void SyncSizeIndex(bool bRebuild);
 
@@ -106,7 +119,7 @@ private:
     // Folders entered by the current walk, by volume and file id.
     std::set<std::pair<DWORD, uint64_t>> m_visitedFolders;
     // Folders known to exist during the current pass, and whether it made them.
-    std::map<std::string, bool> m_knownFolders;
+    std::map<std::wstring, bool> m_knownFolders;
     // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
     std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
     int m_nIndexedRows;
@@ -115,18 +128,20 @@ private:
     // pair, which grows with the square of a bucket's size. By path, not by
     // row: a row's target changes when its pass reaches it, and a path's file
     // changes only by what this pass places there.
-    std::unordered_map<std::string, uint32_t> m_targetSums;
+    std::unordered_map<std::wstring, uint32_t> m_targetSums;
 };
 
 int AddFileEntry(CCollectJob* pJob, const std::string& path);
-// The same, with the size the walk's listing gave, so the file is opened only
-// for its tag.
-int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize);
+// The same for a file reached by its long path, with the size the walk's
+// listing gave, so the file is opened only for its tag.
+int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
 // True when another row of the same non-zero size has its file at its target
 // and that file holds exactly the bytes of this row's file.
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
 // 1 when every folder along the path exists (as a folder) at the end, else 0.
 int CreateFolderPath(const char* path);
+// The same for a long path (see afx/WidePath.h).
+int CreateFolderPath(const std::wstring& path);
 
 // The opening text of the work window, which the pass puts at the head of its texts.
 extern const char* const g_szOpeningText;

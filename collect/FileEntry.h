@@ -1,8 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 // One listed file. The address of an entry is its list row's data value; the
-// row owns it. Texts are zero-terminated CP949 bytes in fixed buffers.
+// row owns it. Texts are zero-terminated CP949 bytes in fixed buffers; the
+// files themselves are reached only through the wide paths, which the texts
+// may not spell exactly.
 struct MP3FileEntry
 {
     int nIndex;              // the row it was created for (0 for the first)
@@ -19,6 +22,8 @@ struct MP3FileEntry
     char szComment[512];
     uint64_t nFileSize;      // bytes, when scanned
     uint32_t nTailSum;       // TailSum of the file's last 128 bytes when scanned; 0 unknown or rewritten since
+    std::wstring wstrPath;        // the file, long-path form, its name exactly as on disk
+    std::wstring wstrTargetPath;  // where the pass puts it (long-path form); set with szTargetPath
 };
 
 // Transfer mode of the organise pass.

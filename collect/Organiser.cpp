@@ -1,10 +1,11 @@
 #include "collect/CollectJob.h"
 
-#include <io.h>
-
 #include <cstring>
+#include <cwchar>
 
+#include "afx/WidePath.h"
 #include "collect/SafeTransfer.h"
+#include "collect/TargetPath.h"
 #include "tag/MP3Info.h"
 
 namespace {
@@ -12,59 +13,32 @@ namespace {
 const char kConfirmText[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
 const char kDestTitle[] = "복사 또는 이동시킬 폴더를 선택하여 주세요";
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// An artist or album names a folder level (or, with separators, several).
-// It does not when it is missing, or when it has no real name in it at all:
-// the file would land a level too high. A level of dots alone ("..") would
-// lead out of the destination; such a text is refused too.
-bool NamesFolderLevels(const char* text, const char* placeholder)
+bool IsFolder(const std::wstring& path)
 {
-    if (std::strcmp(text, placeholder) == 0)
-        return false;
-    bool bHasName = false;
-    const char* p = text;
-    while (*p) {
-        const char* start = p;
-        while (*p && !IsSeparator(*p))
-            ++p;
-        bool bDots = false, bOther = false;
-        for (const char* q = start; q < p; ++q) {
-            if (*q == '.')
-                bDots = true;
-            else if (*q != ' ')
-                bOther = true;
-        }
-        if (bDots && !bOther)
-            return false;
-        bHasName = bHasName || bOther;
-        if (*p)
-            ++p;
-    }
-    return bHasName;
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // One level of a path: true when it exists as a folder at the end.
-bool MakeFolder(const char* path)
+bool MakeFolder(const std::wstring& path)
 {
-    DWORD attrs = ::GetFileAttributesA(path);
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY))
+    if (IsFolder(path))
         return true;
-    if (::CreateDirectoryA(path, nullptr))
+    if (::CreateDirectoryW(path.c_str(), nullptr))
         return true;
     if (::GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     // Something is there; a file of that name is no folder to put files in.
-    attrs = ::GetFileAttributesA(path);
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    return IsFolder(path);
 }
 
 // Paths that name one file, whatever their letter case, give one key.
-std::string TargetKey(const char* path)
+std::wstring TargetKey(const std::wstring& path)
 {
-    std::string key = path;
+    std::wstring key = path;
     if (!key.empty())
-        ::CharUpperBuffA(&key[0], DWORD(key.size()));
+        ::CharUpperBuffW(&key[0], DWORD(key.size()));
     return key;
 }
 
@@ -79,10 +53,10 @@ int CCollectJob::OrganiseFiles(int nMode)
     if (IsStopRequested())
         return 0;
 
-    char szChosen[1025] = {};
-    if (!AskFolder(szChosen, kDestTitle) || IsStopRequested())
+    std::wstring chosen;
+    if (!AskFolder(chosen, kDestTitle) || IsStopRequested())
         return 0;
-    lstrcpynA(m_szDest, szChosen, sizeof m_szDest);
+    SetDest(chosen);
     ShowPaths();
 
     if (!TransferFiles(nMode))
@@ -95,18 +69,19 @@ int CCollectJob::OrganiseFiles(int nMode)
 int CCollectJob::TransferFiles(int nMode)
 {
     m_nSucceeded = m_nFailed = m_nDuplicates = 0;
-    if (!m_szDest[0]) {
-        char szChosen[1025] = {};
-        AskFolder(szChosen, kDestTitle);
+    if (m_wstrDest.empty()) {
+        std::wstring chosen;
+        AskFolder(chosen, kDestTitle);
         if (IsStopRequested())
             return 0;
-        lstrcpynA(m_szDest, szChosen, sizeof m_szDest);
+        SetDest(chosen);
         ShowPaths();
     }
 
     // An empty destination would put the folders at the root of whatever
     // drive is current, a place the user never chose.
-    const bool bHaveDest = m_szDest[0] != 0;
+    const std::wstring dest = LongPath(m_wstrDest);
+    const bool bHaveDest = !dest.empty();
     const int nCount = m_pList ? m_pList->GetItemCount() : 0;
     m_knownFolders.clear();
     m_nShownPercent = -1;
@@ -123,21 +98,17 @@ int CCollectJob::TransferFiles(int nMode)
             continue;
         }
         // The tag dialog may rewrite the entry meanwhile; work on one reading.
-        const std::string artist = e->szArtist, album = e->szAlbum, name = e->szFileName;
+        const std::string artist = e->szArtist, album = e->szAlbum;
         const uint32_t nSum = e->nTailSum;
-        if (!bHaveDest || !NamesFolderLevels(artist.c_str(), "no artist") ||
-            !NamesFolderLevels(album.c_str(), "no album")) {
+        CTargetPath t;
+        if (!bHaveDest || MakeTargetPath(m_szDest, dest, artist.c_str(), album.c_str(), e->szFileName,
+                                         NameOfPath(e->wstrPath), t) != TARGET_OK) {
             ++m_nFailed;
             continue;
         }
-        const std::string folder = std::string(m_szDest) + "\\" + artist + "\\" + album;
-        const std::string target = folder + "\\" + name;
-        // Cut, it would name another file; it is refused whole.
-        if (target.size() >= sizeof e->szTargetPath) {
-            ++m_nFailed;
-            continue;
-        }
-        lstrcpynA(e->szTargetPath, target.c_str(), sizeof e->szTargetPath);
+        lstrcpynA(e->szTargetPath, t.text.c_str(), sizeof e->szTargetPath);
+        e->wstrTargetPath = t.path;
+        const std::string& target = t.text;
 
         if (IsDuplicateFile(e, this)) {
             ++m_nDuplicates;
@@ -146,7 +117,7 @@ int CCollectJob::TransferFiles(int nMode)
         if (IsStopRequested())
             return 0;
         bool bNewFolder = false;
-        if (!EnsureFolder(folder, bNewFolder)) {
+        if (!EnsureFolder(t.folder, bNewFolder)) {
             ++m_nFailed;
             continue;
         }
@@ -157,8 +128,8 @@ int CCollectJob::TransferFiles(int nMode)
         // In a folder of its own making the pass knows the names; one taken
         // there is rare, and the final rename refuses it all the same.
         const TargetCheck check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
-        const TransferResult r = bCopy ? SafeCopyFile(e->szPath, target.c_str(), m_bStop, check)
-                                       : SafeMoveFile(e->szPath, target.c_str(), m_bStop, check);
+        const TransferResult r = bCopy ? SafeCopyFile(e->wstrPath, t.path, m_bStop, check)
+                                       : SafeMoveFile(e->wstrPath, t.path, m_bStop, check);
         if (r == TRANSFER_STOPPED)
             return 0;
         if (r != TRANSFER_DONE) {
@@ -169,25 +140,24 @@ int CCollectJob::TransferFiles(int nMode)
         // What now stands at the target is the source as fingerprinted, unless
         // the tag dialog rewrote the source meanwhile.
         if (nSum != 0 && e->nTailSum == nSum)
-            m_targetSums[TargetKey(target.c_str())] = nSum;
+            m_targetSums[TargetKey(t.path)] = nSum;
         else
-            m_targetSums.erase(TargetKey(target.c_str()));
+            m_targetSums.erase(TargetKey(t.path));
         SetStatus(bCopy ? "%s\r\n[%s] 에서\r\n[%s] 으로 복사 완료 하였습니다." : "%s\r\n[%s] 에서\r\n[%s] 으로 이동 하였습니다.",
                   g_szOpeningText, e->szPath, target.c_str());
     }
     return 1;
 }
 
-bool CCollectJob::EnsureFolder(const std::string& folder, bool& bMadeByPass)
+bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)
 {
     const auto known = m_knownFolders.find(folder);
     if (known != m_knownFolders.end()) {
         bMadeByPass = known->second;
         return true;
     }
-    const DWORD attrs = ::GetFileAttributesA(folder.c_str());
-    const bool bExisted = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
-    if (!bExisted && CreateFolderPath(folder.c_str()) != 1)
+    const bool bExisted = IsFolder(folder);
+    if (!bExisted && CreateFolderPath(folder) != 1)
         return false;
     bMadeByPass = !bExisted;
     m_knownFolders.emplace(folder, bMadeByPass);
@@ -224,29 +194,29 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
         const auto* o = reinterpret_cast<const MP3FileEntry*>(pJob->m_pList->GetItemData(row));
         if (!o || o == pEntry || o->nIndex == pEntry->nIndex || o->nFileSize != pEntry->nFileSize)
             continue;
-        if (!o->szTargetPath[0])
+        if (o->wstrTargetPath.empty())
             continue;
         // Different last bytes settle it without reading the files, or even
         // looking for them; the same fingerprint is only a hint, like the size.
-        std::string key;
+        std::wstring key;
         auto known = pJob->m_targetSums.end();
         if (nSum != 0) {
-            key = TargetKey(o->szTargetPath);
+            key = TargetKey(o->wstrTargetPath);
             known = pJob->m_targetSums.find(key);
             if (known != pJob->m_targetSums.end() && known->second != nSum)
                 continue;
         }
-        if (_access(o->szTargetPath, 0) == -1)
+        if (::GetFileAttributesW(o->wstrTargetPath.c_str()) == INVALID_FILE_ATTRIBUTES)
             continue;
         if (nSum != 0 && known == pJob->m_targetSums.end()) {
-            const uint32_t nThere = ReadTailSum(o->szTargetPath);
+            const uint32_t nThere = ReadTailSum(o->wstrTargetPath);
             if (nThere != 0)
                 pJob->m_targetSums.emplace(key, nThere);
             if (nThere != 0 && nThere != nSum)
                 continue;
         }
         // Equal size is only a hint; the same song has the same bytes.
-        if (SameFileBytes(pEntry->szPath, o->szTargetPath, pJob->StopFlag()))
+        if (SameFileBytes(pEntry->wstrPath, o->wstrTargetPath, pJob->StopFlag()))
             return true;
     }
     return false;
@@ -259,16 +229,20 @@ int CreateFolderPath(const char* path)
     const size_t len = std::strlen(path);
     if (len == 0 || len > 1023)
         return 0;
-    char prefix[1024];
-    for (size_t i = 0; i < len; ++i) {
-        if (!IsSeparator(path[i]))
-            continue;
-        std::memcpy(prefix, path, i + 1);
-        prefix[i + 1] = 0;
-        if (!MakeFolder(prefix))
+    return CreateFolderPath(LongPath(std::string(path)));
+}
+
+int CreateFolderPath(const std::wstring& path)
+{
+    // Levels are made one by one after the volume, which nobody can make.
+    const size_t start = VolumePrefixLength(path);
+    if (start == 0)
+        return 0;
+    for (size_t i = start; i < path.size(); ++i) {
+        if (path[i] == L'\\' && !MakeFolder(path.substr(0, i)))
             return 0;
     }
-    if (IsSeparator(path[len - 1]))
+    if (path.size() == start || path.back() == L'\\')
         return 1;
     return MakeFolder(path) ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -19,61 +20,37 @@ const DWORD COPY_CHUNK = 64 * 1024;
 const DWORD COMPARE_CHUNK = 32 * 1024;
 const int TEMP_NAME_ATTEMPTS = 64;
 
-bool SplitTarget(const std::string& target, std::string& folder, std::string& name)
+bool SplitTarget(const std::wstring& target, std::wstring& folder, std::wstring& name)
 {
-    const size_t sep = target.find_last_of("\\/");
-    if (sep == std::string::npos || sep + 1 >= target.size())
+    const size_t sep = target.find_last_of(L'\\');
+    if (sep == std::wstring::npos || sep + 1 >= target.size())
         return false;
     folder = target.substr(0, sep);
     name = target.substr(sep + 1);
     return true;
 }
 
-// Length as the platform counts it for its path limits (UTF-16 units).
-int PlatformLength(const std::string& text)
+std::wstring TempName(unsigned serial, size_t nMaxLength)
 {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    return n > 0 ? n - 1 : int(text.size());
-}
-
-std::string TempName(unsigned serial, int nMaxLength)
-{
-    char name[32];
-    wsprintfA(name, "~sv%08X.tmp", serial);
-    if (int(std::strlen(name)) <= nMaxLength)
+    wchar_t name[32];
+    wsprintfW(name, L"~sv%08X.tmp", serial);
+    if (std::wcslen(name) <= nMaxLength)
         return name;
-    // Never longer than the final name, so a target that fits the platform's
-    // path limit is not refused for its temporary name.
-    char hex[16];
-    wsprintfA(hex, "%08X", serial);
-    const int digits = nMaxLength - 1 < 1 ? 1 : (nMaxLength - 1 > 8 ? 8 : nMaxLength - 1);
-    return std::string("~") + (hex + 8 - digits);
+    // Never longer than the final name, so a target that fits the file
+    // system's name limit is not refused for its temporary name.
+    wchar_t hex[16];
+    wsprintfW(hex, L"%08X", serial);
+    const size_t digits = nMaxLength < 2 ? 1 : (nMaxLength - 1 > 8 ? 8 : nMaxLength - 1);
+    return std::wstring(L"~") + (hex + 8 - digits);
 }
 
-// A rename by handle takes a native path: the full path behind \??\.
-std::vector<BYTE> RenameInfoFor(const char* target)
+// A rename by handle takes a native path: the long path behind \??\ instead
+// of \\?\.
+std::vector<BYTE> RenameInfoFor(const std::wstring& target)
 {
-    const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, target, -1, nullptr, 0);
-    if (n <= 0)
+    if (target.compare(0, 4, L"\\\\?\\") != 0)
         return {};
-    std::wstring wide(size_t(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, target, -1, &wide[0], n);
-    const DWORD nFull = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (nFull == 0)
-        return {};
-    std::wstring full(nFull, L'\0');
-    const DWORD nLen = ::GetFullPathNameW(wide.c_str(), nFull, &full[0], nullptr);
-    if (nLen == 0 || nLen >= nFull)
-        return {};
-    full.resize(nLen);
-    std::wstring native;
-    if (full.compare(0, 4, L"\\\\?\\") == 0)
-        native = L"\\??\\" + full.substr(4);
-    else if (full.compare(0, 2, L"\\\\") == 0)
-        native = L"\\??\\UNC\\" + full.substr(2);
-    else
-        native = L"\\??\\" + full;
-
+    const std::wstring native = L"\\??\\" + target.substr(4);
     const size_t nameBytes = native.size() * sizeof(wchar_t);
     std::vector<BYTE> buf(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
@@ -96,18 +73,17 @@ public:
     {
         m_file.Close();
         if (!m_bKeep && !m_strPath.empty())
-            ::DeleteFileA(m_strPath.c_str());
+            ::DeleteFileW(m_strPath.c_str());
     }
 
-    bool Create(const std::string& folder, const std::string& finalName)
+    bool Create(const std::wstring& folder, const std::wstring& finalName)
     {
         static volatile LONG s_nSerial = 0;
         const unsigned seed = (::GetCurrentProcessId() << 16) ^ ::GetTickCount();
-        const int nMaxLength = PlatformLength(finalName);
         for (int i = 0; i < TEMP_NAME_ATTEMPTS; ++i) {
             const unsigned serial = seed + unsigned(::InterlockedIncrement(&s_nSerial)) * 2654435761u;
-            const std::string path = folder + "\\" + TempName(serial, nMaxLength);
-            HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+            const std::wstring path = folder + L"\\" + TempName(serial, finalName.size());
+            HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
                 m_file = CHandle(h);
@@ -126,7 +102,7 @@ public:
     // Gives the finished file its final name, never replacing one. Renaming
     // through the open handle spares opening the file again, which under
     // Wine is a good part of what a small file's copy costs.
-    bool MoveInto(const char* target)
+    bool MoveInto(const std::wstring& target)
     {
         const std::vector<BYTE> rename = RenameInfoFor(target);
         if (!rename.empty()) {
@@ -146,7 +122,7 @@ public:
             if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)
                 return false;
         }
-        if (!CloseFile() || !::MoveFileExA(m_strPath.c_str(), target, 0))
+        if (!CloseFile() || !::MoveFileExW(m_strPath.c_str(), target.c_str(), 0))
             return false;
         m_bKeep = true;
         return true;
@@ -156,19 +132,19 @@ private:
     bool CloseFile() { return ::CloseHandle(m_file.Detach()) != FALSE; }
 
     CHandle m_file;
-    std::string m_strPath;
+    std::wstring m_strPath;
     bool m_bKeep = false;
 };
 
 } // namespace
 
-TransferResult SafeCopyFile(const char* source, const char* target, const std::atomic<bool>& stop,
+TransferResult SafeCopyFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
                             TargetCheck check)
 {
-    std::string folder, name;
+    std::wstring folder, name;
     if (!SplitTarget(target, folder, name))
         return TRANSFER_FAILED;
-    CHandle src(::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    CHandle src(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!src.IsValid())
         return TRANSFER_FAILED;
@@ -178,7 +154,7 @@ TransferResult SafeCopyFile(const char* source, const char* target, const std::a
     FILE_BASIC_INFO info;
     if (!::GetFileInformationByHandleEx(src, FileBasicInfo, &info, sizeof info))
         return TRANSFER_FAILED;
-    if (check == TARGET_CHECK_FIRST && ::GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES)
+    if (check == TARGET_CHECK_FIRST && ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
         return TRANSFER_FAILED;
 
     CTempFile temp;
@@ -206,34 +182,36 @@ TransferResult SafeCopyFile(const char* source, const char* target, const std::a
     const DWORD kept = info.FileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (kept & ~FILE_ATTRIBUTE_ARCHIVE)
-        ::SetFileAttributesA(target, kept);
+        ::SetFileAttributesW(target.c_str(), kept);
     return TRANSFER_DONE;
 }
 
-TransferResult SafeMoveFile(const char* source, const char* target, const std::atomic<bool>& stop,
+TransferResult SafeMoveFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
                             TargetCheck check)
 {
-    if (::MoveFileExA(source, target, 0))
+    if (::MoveFileExW(source.c_str(), target.c_str(), 0))
         return TRANSFER_DONE;
     if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
         return TRANSFER_FAILED;
     const TransferResult r = SafeCopyFile(source, target, stop, check);
     if (r != TRANSFER_DONE)
         return r;
-    if (::DeleteFileA(source))
+    if (::DeleteFileW(source.c_str()))
         return TRANSFER_DONE;
     // The source cannot go (locked, read-only): undo the copy, so the move
     // failed as a whole and the file does not exist twice.
-    ::SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA(target);
+    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(target.c_str());
     return TRANSFER_FAILED;
 }
 
-bool SameFileBytes(const char* a, const char* b, const std::atomic<bool>& stop)
+bool SameFileBytes(const std::wstring& a, const std::wstring& b, const std::atomic<bool>& stop)
 {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    CHandle fa(::CreateFileA(a, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    CHandle fb(::CreateFileA(b, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CHandle fa(::CreateFileW(a.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                             nullptr));
+    CHandle fb(::CreateFileW(b.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                             nullptr));
     if (!fa.IsValid() || !fb.IsValid())
         return false;
     LARGE_INTEGER sa, sb;

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <string>
 
 // File transfers that a stop can interrupt without harm: a target never
 // appears under its final name before it is complete, never replaces an
@@ -11,17 +12,19 @@ enum TransferResult { TRANSFER_DONE, TRANSFER_FAILED, TRANSFER_STOPPED };
 // of one more lookup per file.
 enum TargetCheck { TARGET_CHECK_FIRST, TARGET_CHECK_AT_RENAME };
 
+// Paths are wide, in the long-path form (see afx/WidePath.h).
+
 // Copies into a temporary file in the target's folder, then renames it into
 // place. The temporary file is removed on failure and on a stop.
-TransferResult SafeCopyFile(const char* source, const char* target, const std::atomic<bool>& stop,
+TransferResult SafeCopyFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
                             TargetCheck check = TARGET_CHECK_FIRST);
 
 // A rename where source and target share a volume; otherwise the same copy
 // as above, and the source is deleted once the target is in place. A move
 // that fails or is stopped leaves the source where it was and no target.
-TransferResult SafeMoveFile(const char* source, const char* target, const std::atomic<bool>& stop,
+TransferResult SafeMoveFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
                             TargetCheck check = TARGET_CHECK_FIRST);
 
 // True when both files can be read and hold the same bytes. Stops reading
 // at the first difference; a stop request gives false.
-bool SameFileBytes(const char* a, const char* b, const std::atomic<bool>& stop);
+bool SameFileBytes(const std::wstring& a, const std::wstring& b, const std::atomic<bool>& stop);

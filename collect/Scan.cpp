@@ -1,12 +1,12 @@
 #include "collect/CollectJob.h"
 
-#include <io.h>
-
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "afx/FileFind.h"
 #include "afx/Handle.h"
+#include "afx/WidePath.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
 
@@ -36,21 +36,11 @@ void PutEntryText(char* field, size_t cb, const std::string& text, const char* p
     lstrcpynA(field, text.substr(begin, end - begin).c_str(), int(cb));
 }
 
-// The last path component's part from its last dot, dot included.
-std::string ExtensionOf(const std::string& path)
+// What a file's name holds from its last dot on, dot included.
+std::wstring ExtensionOf(const std::wstring& name)
 {
-    const size_t sep = path.find_last_of("\\/:");
-    const size_t start = sep == std::string::npos ? 0 : sep + 1;
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < start)
-        return std::string();
-    return path.substr(dot);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const size_t sep = path.find_last_of("\\/:");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
+    const size_t dot = name.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : name.substr(dot);
 }
 
 } // namespace
@@ -59,19 +49,20 @@ int CCollectJob::CollectFiles(int nMode)
 {
     if (IsStopRequested())
         return 0;
-    char szChosen[1025] = {};
-    if (!AskFolder(szChosen, kSourceTitle) || IsStopRequested())
+    std::wstring chosen;
+    if (!AskFolder(chosen, kSourceTitle) || IsStopRequested())
         return 0;
-    lstrcpynA(m_szSource, szChosen, sizeof m_szSource);
+    SetSource(chosen);
+    const std::string chosenText = TextFromWide(chosen);
     SetStatus("경로 : [%s] 를 선택하였습니다.", m_szSource);
     ShowPaths();
 
-    SearchFolder(szChosen);
+    SearchFolder(chosen);
     if (IsStopRequested())
         return 0;
     SetStatus("파일 조회 완료 : [%s]\r\n파일 총 갯수 : %d 개\r\n가수와 제목 태그가 없을 경우 작업 진행이 안됩니다.\r\n"
               "필히 설정해주시길 바랍니다.",
-              szChosen, m_nTotal);
+              chosenText.c_str(), m_nTotal);
 
     OrganiseFiles(nMode);
     return IsStopRequested() ? 0 : 1;
@@ -79,14 +70,64 @@ int CCollectJob::CollectFiles(int nMode)
 
 void CCollectJob::SearchFolder(const std::string& path)
 {
+    SearchFolder(WideFromText(path));
+}
+
+void CCollectJob::SearchFolder(const std::wstring& path)
+{
     m_visitedFolders.clear();
-    WalkFolder(path);
+    // The folders being walked, the outermost first: a tree of any depth
+    // costs heap, not the worker's stack.
+    struct Level
+    {
+        std::unique_ptr<CFileFind> finder;
+        bool bMore;
+    };
+    std::vector<Level> walk;
+    const std::wstring root = LongPath(path);
+    if (!root.empty() && !IsStopRequested()) {
+        if (std::unique_ptr<CFileFind> finder = OpenFolder(root))
+            walk.push_back({std::move(finder), true});
+    }
+    while (!walk.empty() && !IsStopRequested()) {
+        if (!walk.back().bMore) {
+            walk.pop_back();
+            continue;
+        }
+        CFileFind& finder = *walk.back().finder;
+        walk.back().bMore = finder.FindNextFile() != FALSE;
+        if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
+            if (finder.IsDots())
+                continue;
+            const std::wstring sub = finder.GetFilePathW();
+            if (::GetFileAttributesW(sub.c_str()) == INVALID_FILE_ATTRIBUTES)
+                continue;
+            if (std::unique_ptr<CFileFind> inner = OpenFolder(sub))
+                walk.push_back({std::move(inner), true});
+            continue;
+        }
+        ListFile(finder);
+    }
     m_visitedFolders.clear();
 }
 
-bool CCollectJob::EnterFolderOnce(const std::string& path)
+std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path)
 {
-    CHandle folder(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    SetStatus("디렉토리 : [%s]", TextFromWide(PlainPath(path)).c_str());
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    const bool bFolder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    if (bFolder && !EnterFolderOnce(path))
+        return nullptr;
+    // A chosen single file is its own pattern and finds just itself.
+    std::unique_ptr<CFileFind> finder(new CFileFind());
+    if (!finder->FindFile(bFolder ? JoinPath(path, L"*") : path))
+        return nullptr;
+    return finder;
+}
+
+bool CCollectJob::EnterFolderOnce(const std::wstring& path)
+{
+    CHandle folder(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     // Without an identity the folder cannot be recognised again; walk it.
@@ -96,73 +137,48 @@ bool CCollectJob::EnterFolderOnce(const std::string& path)
     return m_visitedFolders.insert({info.dwVolumeSerialNumber, id}).second;
 }
 
-void CCollectJob::WalkFolder(const std::string& path)
+void CCollectJob::ListFile(const CFileFind& finder)
 {
-    if (IsStopRequested())
+    if (ExtensionOf(finder.GetFileNameW()) != L".mp3")
         return;
-    SetStatus("디렉토리 : [%s]", path.c_str());
-
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
-    const bool bFolder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
-    if (bFolder && !EnterFolderOnce(path))
+    ++m_nTotal;
+    const std::wstring file = finder.GetFilePathW();
+    // A path the entry cannot hold is refused whole, never cut.
+    const std::string text = TextFromWide(PlainPath(file));
+    if (text.size() >= sizeof(MP3FileEntry::szPath)) {
+        char message[1024];
+        wsprintfA(message, "전체경로가 너무 깁니다.\r\n경로 : %s", text.c_str());
+        message[sizeof message - 1] = 0;
+        Tell(message);
+        ++m_nFailed;
         return;
-    // A chosen single file is its own pattern and finds just itself.
-    const std::string pattern = bFolder ? path + "\\*.*" : path;
-    CFileFind finder;
-    if (!finder.FindFile(pattern.c_str()))
-        return;
-
-    bool bMore = true;
-    while (bMore && !IsStopRequested()) {
-        bMore = finder.FindNextFile() != FALSE;
-        if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
-            if (finder.IsDots())
-                continue;
-            const std::string sub = finder.GetFilePath();
-            if (_access(sub.c_str(), 0) == -1)
-                continue;
-            WalkFolder(sub);
-            continue;
-        }
-
-        const std::string file = finder.GetFilePath();
-        if (ExtensionOf(file) != ".mp3")
-            continue;
-        ++m_nTotal;
-        // A path the entry cannot hold is refused whole, never cut.
-        if (file.size() >= sizeof(MP3FileEntry::szPath)) {
-            char message[1024];
-            wsprintfA(message, "전체경로가 너무 깁니다.\r\n경로 : %s", file.c_str());
-            message[sizeof message - 1] = 0;
-            Tell(message);
-            ++m_nFailed;
-            continue;
-        }
-        if (!AddFileEntry(this, file, finder.GetLength()))
-            ++m_nFailed;
     }
+    if (!AddFileEntry(this, file, finder.GetLength()))
+        ++m_nFailed;
 }
 
 int AddFileEntry(CCollectJob* pJob, const std::string& path)
 {
+    const std::wstring file = LongPath(path);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!pJob || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!pJob || file.empty() || !::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
         return 0;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return 0;
-    return AddFileEntry(pJob, path, (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return AddFileEntry(pJob, file, (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
-int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize)
+int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize)
 {
     // Without a list no row could own the entry.
     if (!pJob || !pJob->m_pList)
         return 0;
-    const std::string name = NameOf(path);
-    if (path.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
+    const std::string text = TextFromWide(PlainPath(path));
+    const std::string name = TextFromWide(NameOfPath(path));
+    if (text.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
         return 0;
 
-    pJob->SetStatus("파일 분석 중 : [%s]", path.c_str());
+    pJob->SetStatus("파일 분석 중 : [%s]", text.c_str());
     CMP3Info info;
     if (!info.ReadTag(path))
         return 0;
@@ -177,9 +193,10 @@ int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize)
     wsprintfA(e->szTrack, "%d", info.m_nTrack);
     e->nGenre = info.m_nGenre;
     lstrcpynA(e->szFileName, name.c_str(), sizeof e->szFileName);
-    lstrcpynA(e->szPath, path.c_str(), sizeof e->szPath);
+    lstrcpynA(e->szPath, text.c_str(), sizeof e->szPath);
+    e->wstrPath = info.m_wstrPath;
 
-    pJob->SetStatus("파일 식별 값 선정 중 : [%s]", path.c_str());
+    pJob->SetStatus("파일 식별 값 선정 중 : [%s]", text.c_str());
     e->nFileSize = nFileSize;
     e->nTailSum = info.m_nTailSum;
 
@@ -190,6 +207,6 @@ int AddFileEntry(CCollectJob* pJob, const std::string& path, uint64_t nFileSize)
     e.release();
 
     info.Reset();
-    pJob->SetStatus("파일 넣기 완료 : [%s]", path.c_str());
+    pJob->SetStatus("파일 넣기 완료 : [%s]", text.c_str());
     return 1;
 }

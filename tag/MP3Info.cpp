@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "afx/Handle.h"
+#include "afx/WidePath.h"
 #include "tag/Genre.h"
 
 namespace {
@@ -64,6 +65,7 @@ CMP3Info::CMP3Info(const std::string& strPath)
 void CMP3Info::Reset()
 {
     m_strPath.clear();
+    m_wstrPath.clear();
     m_dwFlags = 0;
     m_strArtist.clear();
     m_strTitle.clear();
@@ -77,9 +79,17 @@ void CMP3Info::Reset()
 
 bool CMP3Info::ReadTag(const std::string& strPath)
 {
+    if (!ReadTag(LongPath(strPath)))
+        return false;
+    m_strPath = strPath;
+    return true;
+}
+
+bool CMP3Info::ReadTag(const std::wstring& strPath)
+{
     Reset();
-    CHandle hFile(::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    const std::wstring path = LongPath(strPath);
+    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!hFile.IsValid())
         return false;
 
@@ -101,15 +111,22 @@ bool CMP3Info::ReadTag(const std::string& strPath)
         m_nGenre = record[OFS_GENRE];
         m_dwFlags |= FLAG_HAS_TAG;
     }
-    m_strPath = strPath;
+    m_wstrPath = path;
+    m_strPath = TextFromWide(PlainPath(path));
     return true;
 }
 
 bool CMP3Info::WriteTag(const std::string& strPath, bool bRemove)
 {
-    const std::string& path = strPath.empty() ? m_strPath : strPath;
-    CHandle hFile(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_ALWAYS, 0, nullptr));
+    return WriteTag(strPath.empty() ? m_wstrPath : LongPath(strPath), bRemove);
+}
+
+bool CMP3Info::WriteTag(const std::wstring& strPath, bool bRemove)
+{
+    const std::wstring path = LongPath(strPath.empty() ? m_wstrPath : strPath);
+    if (path.empty())
+        return false;
+    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
     if (!hFile.IsValid())
         return false;
 
@@ -152,10 +169,10 @@ uint32_t TailSum(const unsigned char* last128)
     return h ? h : 1;
 }
 
-uint32_t ReadTailSum(const char* path)
+uint32_t ReadTailSum(const std::wstring& path)
 {
-    CHandle hFile(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr));
+    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr));
     unsigned char record[TAG_SIZE];
     bool bFoundTag = false;
     if (!hFile.IsValid() || !ReadLastRecord(hFile, record, bFoundTag))

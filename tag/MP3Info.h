@@ -12,11 +12,15 @@ public:
 
     void Reset();
 
-    // True when the file opens, whether it holds a tag or not.
+    // True when the file opens, whether it holds a tag or not. A CP949 path
+    // is made absolute first; a wide one in the long-path form is taken
+    // exactly as it is.
     bool ReadTag(const std::string& strPath);
+    bool ReadTag(const std::wstring& strPath);
     // An empty path stands for the path of the last successful ReadTag.
     // bRemove cuts the tag off instead of writing the fields.
     bool WriteTag(const std::string& strPath, bool bRemove);
+    bool WriteTag(const std::wstring& strPath, bool bRemove);
 
     std::string GetArtist() const { return m_strArtist; }
     std::string GetTitle() const { return m_strTitle; }
@@ -31,7 +35,8 @@ public:
 
     enum { FLAG_HAS_TAG = 1 };
 
-    std::string m_strPath;
+    std::string m_strPath;     // as the user reads it
+    std::wstring m_wstrPath;   // the way to reach it
     unsigned long m_dwFlags = 0;
 
 private:
@@ -54,4 +59,4 @@ public:
 uint32_t TailSum(const unsigned char* last128);
 // The fingerprint of a file as it is now; 0 when it cannot be read or is
 // shorter than 128 bytes.
-uint32_t ReadTailSum(const char* path);
+uint32_t ReadTailSum(const std::wstring& path);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "afx/WidePath.h"
+
 namespace {
 
 // The shell's browser needs COM on the calling thread; a worker thread may
@@ -89,6 +91,7 @@ void CBrowseFolderDialog::ResetBrowse()
     FreeIDLists(nullptr);
     m_nSelectFolder = 0;
     m_szSelectPath[0] = m_szPath[0] = m_szDisplayName[0] = 0;
+    m_strPathW.clear();
 }
 
 int CBrowseFolderDialog::DoModal()
@@ -102,23 +105,28 @@ int CBrowseFolderDialog::DoModal()
     }
 
     // No owner: the jobs ask on a worker thread, and the work window stays
-    // usable while the chooser is open.
-    BROWSEINFOA bi = {};
+    // usable while the chooser is open. The wide chooser: a folder whose name
+    // the Korean code page cannot spell is chosen exactly.
+    const std::wstring title = WideFromText(m_szTitle);
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW bi = {};
     bi.hwndOwner = nullptr;
     bi.pidlRoot = m_pidlRoot;
-    bi.pszDisplayName = m_szDisplayName;
-    bi.lpszTitle = m_szTitle;
+    bi.pszDisplayName = displayName;
+    bi.lpszTitle = title.c_str();
     bi.ulFlags = m_nFlags;
     bi.lpfn = BrowseCallbackProc;
     bi.lParam = reinterpret_cast<LPARAM>(this);
-    LPITEMIDLIST pidl = ::SHBrowseForFolderA(&bi);
+    LPITEMIDLIST pidl = ::SHBrowseForFolderW(&bi);
     Detach();
     if (!pidl) {
         FreeIDLists(nullptr);
         return IDCANCEL;
     }
-    m_szPath[0] = 0;
-    ::SHGetPathFromIDListA(pidl, m_szPath);
+    lstrcpynA(m_szDisplayName, TextFromWide(displayName).c_str(), sizeof m_szDisplayName);
+    wchar_t path[MAX_PATH] = {};
+    m_strPathW = ::SHGetPathFromIDListW(pidl, path) ? path : L"";
+    lstrcpynA(m_szPath, TextFromWide(m_strPathW).c_str(), sizeof m_szPath);
     FreeIDLists(pidl);
     return IDOK;
 }
@@ -168,8 +176,8 @@ int CALLBACK CBrowseFolderDialog::BrowseCallbackProc(HWND hWnd, UINT msg, LPARAM
     case BFFM_SELCHANGED:
         self->OnSelChanged(hWnd, reinterpret_cast<LPCITEMIDLIST>(lParam));
         break;
-    case BFFM_VALIDATEFAILEDA:
-        self->OnValidateFailed(reinterpret_cast<const char*>(lParam));
+    case BFFM_VALIDATEFAILEDW:
+        self->OnValidateFailed(TextFromWide(reinterpret_cast<const wchar_t*>(lParam)).c_str());
         break;
     default:
         break;
@@ -179,15 +187,25 @@ int CALLBACK CBrowseFolderDialog::BrowseCallbackProc(HWND hWnd, UINT msg, LPARAM
 
 int ChooseFolder(char* buf, const char* title)
 {
+    std::wstring path;
+    if (!ChooseFolder(path, title))
+        return 0;
+    const std::string text = TextFromWide(path);
+    if (!text.empty()) {
+        const size_t copied = text.size() < 1024 ? text.size() : 1024;
+        std::memcpy(buf, text.data(), copied);
+        buf[copied] = 0;
+    }
+    return 1;
+}
+
+int ChooseFolder(std::wstring& path, const char* title)
+{
     CBrowseFolderDialog dlg(title);
     dlg.ResetBrowse();
     if (dlg.DoModal() != IDOK)
         return 0;
-    const size_t len = std::strlen(dlg.m_szPath);
-    if (len != 0) {
-        const size_t copied = len < 1024 ? len : 1024;
-        std::memcpy(buf, dlg.m_szPath, copied);
-        buf[copied] = 0;
-    }
+    if (!dlg.m_strPathW.empty())
+        path = dlg.m_strPathW;
     return 1;
 }

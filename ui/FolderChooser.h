@@ -43,7 +43,8 @@ public:
     int m_nRootFolder;
     int m_nSelectFolder;
     char m_szSelectPath[MAX_PATH];
-    char m_szPath[MAX_PATH];
+    char m_szPath[MAX_PATH];      // the chosen path as the user reads it
+    std::wstring m_strPathW;      // the chosen path exactly
     char m_szDisplayName[MAX_PATH];
     UINT m_nFlags;
     char m_szTitle[256];
@@ -53,3 +54,5 @@ public:
 // (1025 bytes; left as it was when the item has no file-system path), 0 when
 // the user cancelled, buf untouched.
 int ChooseFolder(char* buf, const char* title);
+// The same with the chosen path exactly, for reaching it.
+int ChooseFolder(std::wstring& path, const char* title);

@@ -38,9 +38,9 @@ BOOL CALLBACK CloseOne(HWND hWnd, LPARAM lp)
 
 } // namespace
 
-int CShellJobUi::ChooseFolder(char* buf, const char* title)
+int CShellJobUi::ChooseFolder(std::wstring& path, const char* title)
 {
-    return ::ChooseFolder(buf, title);
+    return ::ChooseFolder(path, title);
 }
 
 int CShellJobUi::AskYesNo(HWND owner, const char* text)

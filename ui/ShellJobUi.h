@@ -6,7 +6,7 @@
 class CShellJobUi : public IJobUi
 {
 public:
-    int ChooseFolder(char* buf, const char* title) override;
+    int ChooseFolder(std::wstring& path, const char* title) override;
     int AskYesNo(HWND owner, const char* text) override;
     void ShowMessage(HWND owner, const char* text) override;
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "afx/WidePath.h"
 #include "collect/JobUi.h"
 #include "res/resource.h"
 #include "tag/MP3Info.h"
@@ -154,18 +155,18 @@ void CWorkDialog::ClearList(CCollectJob* pJob)
 
 void CWorkDialog::OnBnClickedOpenFolder()
 {
-    char szDest[1024];
-    lstrcpynA(szDest, m_job.m_szDest, sizeof szDest);
-    if (szDest[0] == '\0')
+    // The folder exactly, in the ordinary form the file browser takes.
+    const std::wstring dest = PlainPath(LongPath(m_job.m_wstrDest));
+    if (dest.empty())
         return;
-    ::ShellExecuteA(nullptr, "open", "EXPLORER.exe", ExplorerParameters(szDest).c_str(), nullptr, SW_SHOW);
+    ::ShellExecuteW(nullptr, L"open", L"EXPLORER.exe", ExplorerParameters(dest).c_str(), nullptr, SW_SHOW);
 }
 
-std::string ExplorerParameters(const char* szFolder)
+std::wstring ExplorerParameters(const std::wstring& folder)
 {
     // Unquoted, the file browser splits the path at commas and the program
     // line at blanks, and opens some other folder.
-    return std::string("\"") + szFolder + "\"";
+    return L"\"" + folder + L"\"";
 }
 
 void CWorkDialog::OnBnClickedMoveStart()
@@ -255,7 +256,7 @@ void CWorkDialog::EditRowTag(int nItem)
 bool SaveEntryTag(const MP3FileEntry* pEntry)
 {
     CMP3Info info;
-    if (!info.ReadTag(pEntry->szPath))
+    if (!info.ReadTag(pEntry->wstrPath))
         return false;
     info.SetAlbum(TagText(pEntry->szAlbum, "no album"));
     info.SetArtist(TagText(pEntry->szArtist, "no artist"));
@@ -266,7 +267,7 @@ bool SaveEntryTag(const MP3FileEntry* pEntry)
     // undefined overflow.
     info.m_nTrack = int(std::strtol(pEntry->szTrack, nullptr, 10));
     info.SetYear(TagText(pEntry->szYear, "no year"));
-    const bool bWritten = info.WriteTag(pEntry->szPath, false);
+    const bool bWritten = info.WriteTag(pEntry->wstrPath, false);
     info.Reset();
     return bWritten;
 }

@@ -83,4 +83,4 @@ bool SaveEntryTag(const MP3FileEntry* pEntry);
 
 // The parameter string that makes the file browser open exactly this folder:
 // quoted, so that blanks and commas stay part of the path.
-std::string ExplorerParameters(const char* szFolder);
+std::wstring ExplorerParameters(const std::wstring& folder);

@@ -169,11 +169,11 @@ TEST(FolderChooser, CancelAndClosingFromAnotherThreadTable)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        char buf[1025] = "kept";
+        std::wstring chosen = L"kept";
         int result = -1;
         CQuestionThread question([&] {
             switch (c.kind) {
-            case 0: result = ShellJobUi().ChooseFolder(buf, kTitle); break;
+            case 0: result = ShellJobUi().ChooseFolder(chosen, kTitle); break;
             case 1: result = ShellJobUi().AskYesNo(owner, "question?"); break;
             default: ShellJobUi().ShowMessage(owner, "message"); result = IDOK; break;
             }
@@ -192,7 +192,7 @@ TEST(FolderChooser, CancelAndClosingFromAnotherThreadTable)
             ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         ASSERT_TRUE(question.WaitDone());
         EXPECT_EQ(c.expected, result);
-        EXPECT_STREQ("kept", buf);
+        EXPECT_EQ(L"kept", chosen);
         EXPECT_TRUE(::IsWindowEnabled(owner));
     }
     ::DestroyWindow(owner);

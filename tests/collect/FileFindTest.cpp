@@ -82,7 +82,7 @@ TEST(FileFind, PatternsTable)
     } cases[] = {
         {"a single file is its own pattern", dir / "x.mp3", TRUE, dir / "x.mp3"},
         {"259 bytes", padded(259), TRUE, dir / "x.mp3"},
-        {"260 bytes is refused", padded(260), FALSE, ""},
+        {"260 bytes and more are no limit", padded(700), TRUE, dir / "x.mp3"},
         {"nothing matches", dir / "none.mp3", FALSE, ""},
         {"missing folder", dir / "none\\*.*", FALSE, ""},
         {"a drive root gives one backslash", "C:\\*.*", TRUE, "C:\\"},

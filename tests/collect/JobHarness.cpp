@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "afx/WidePath.h"
 #include "tests/collect/JobTestIds.h"
 
 namespace collect_test {
@@ -64,31 +65,36 @@ BOOL CJobTestDialog::OnInitDialog()
 
 CScriptedUi& CScriptedUi::Folder(const std::string& path)
 {
+    return Folder(WideFromText(path));
+}
+
+CScriptedUi& CScriptedUi::Folder(const std::wstring& path)
+{
     m_steps.push_back({Question::FOLDER, path, 1, nullptr});
     return *this;
 }
 
 CScriptedUi& CScriptedUi::CancelFolder()
 {
-    m_steps.push_back({Question::FOLDER, "", 0, nullptr});
+    m_steps.push_back({Question::FOLDER, L"", 0, nullptr});
     return *this;
 }
 
 CScriptedUi& CScriptedUi::Yes()
 {
-    m_steps.push_back({Question::YESNO, "", IDYES, nullptr});
+    m_steps.push_back({Question::YESNO, L"", IDYES, nullptr});
     return *this;
 }
 
 CScriptedUi& CScriptedUi::No()
 {
-    m_steps.push_back({Question::YESNO, "", IDNO, nullptr});
+    m_steps.push_back({Question::YESNO, L"", IDNO, nullptr});
     return *this;
 }
 
 CScriptedUi& CScriptedUi::Ok()
 {
-    m_steps.push_back({Question::MESSAGE, "", IDOK, nullptr});
+    m_steps.push_back({Question::MESSAGE, L"", IDOK, nullptr});
     return *this;
 }
 
@@ -120,13 +126,13 @@ const CScriptedUi::Step* CScriptedUi::Next(Question::Kind kind, const char* text
     return step;
 }
 
-int CScriptedUi::ChooseFolder(char* buf, const char* title)
+int CScriptedUi::ChooseFolder(std::wstring& path, const char* title)
 {
     const Step* step = Next(Question::FOLDER, title);
     if (!step || !step->answer)
         return 0;
     if (!step->path.empty())
-        lstrcpynA(buf, step->path.c_str(), 1025);
+        path = step->path;
     return 1;
 }
 
@@ -261,35 +267,6 @@ std::vector<std::string> JobTest::Row(int row) const
 }
 
 // ---- files and the Unix side ------------------------------------------------
-
-static void CollectFiles(const std::string& root, const std::string& rel, std::vector<std::string>& out)
-{
-    WIN32_FIND_DATAA fd;
-    const std::string folder = rel.empty() ? root : root + "\\" + rel;
-    HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!std::strcmp(fd.cFileName, ".") || !std::strcmp(fd.cFileName, ".."))
-            continue;
-        const std::string child = rel.empty() ? fd.cFileName : rel + "\\" + fd.cFileName;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CollectFiles(root, child, out);
-        else
-            out.push_back(child);
-    } while (::FindNextFileA(h, &fd));
-    ::FindClose(h);
-}
-
-std::vector<std::string> FilesUnder(const std::string& root)
-{
-    std::vector<std::string> out;
-    CollectFiles(root, "", out);
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 std::string UnixPathOf(const std::string& windowsPath)
 {

@@ -67,6 +67,7 @@ class CScriptedUi : public IJobUi
 {
 public:
     CScriptedUi& Folder(const std::string& path);
+    CScriptedUi& Folder(const std::wstring& path);
     CScriptedUi& CancelFolder();
     CScriptedUi& Yes();
     CScriptedUi& No();
@@ -78,7 +79,7 @@ public:
     std::vector<Question> Asked() const { return m_asked; }
     size_t Unanswered() const { return m_steps.size() - m_next; }
 
-    int ChooseFolder(char* buf, const char* title) override;
+    int ChooseFolder(std::wstring& path, const char* title) override;
     int AskYesNo(HWND owner, const char* text) override;
     void ShowMessage(HWND owner, const char* text) override;
 
@@ -86,7 +87,7 @@ private:
     struct Step
     {
         Question::Kind kind;
-        std::string path;
+        std::wstring path;
         int answer;
         std::function<void()> action;
     };
@@ -135,9 +136,7 @@ protected:
     DWORD m_dwWorkerId = 0;
 };
 
-// Every file under root, as paths relative to it, sorted; folder links are
-// not followed.
-std::vector<std::string> FilesUnder(const std::string& root);
+using testing_support::FilesUnder;
 
 // Serves this thread's windows until done() or the timeout; true when done.
 bool PumpUntil(const std::function<bool()>& done, DWORD dwTimeoutMs);

@@ -1,3 +1,4 @@
+#include "afx/WidePath.h"
 #include "tests/collect/JobHarness.h"
 
 using namespace collect_test;
@@ -225,6 +226,7 @@ TEST_F(Organise, DuplicateOfWhatStandsAtARowsNewTarget)
     // o stands at its old target from an earlier pass; its new one holds q's bytes.
     WriteFile(Dst("Band\\Disc\\o.mp3"), o);
     lstrcpyA(Entry(1)->szTargetPath, Dst("Band\\Disc\\o.mp3").c_str());
+    Entry(1)->wstrTargetPath = LongPath(Dst("Band\\Disc\\o.mp3"));
     lstrcpyA(Entry(1)->szAlbum, "Other");
     WriteFile(Dst("Band\\Other\\o.mp3"), q);
     m_ui.Yes().Folder(m_dst);
@@ -395,7 +397,7 @@ TEST(CreateFolderPath, Table)
         SCOPED_TRACE(c.label);
         EXPECT_EQ(c.result, CreateFolderPath(c.path.c_str()));
         if (!c.folder.empty()) {
-            EXPECT_NE(0u, ::GetFileAttributesA(c.folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+            EXPECT_TRUE(IsFolder(c.folder));
         }
     }
     EXPECT_EQ(Bytes({'x'}), ReadFile(dir / "file"));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "afx/WidePath.h"
 #include "collect/SafeTransfer.h"
 
 using namespace collect_test;
@@ -194,23 +195,21 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehind)
     struct Case
     {
         const char* label;
-        TransferResult (*fn)(const char*, const char*, const std::atomic<bool>&, TargetCheck);
+        TransferResult (*fn)(const std::wstring&, const std::wstring&, const std::atomic<bool>&, TargetCheck);
+        std::string source;
         std::string target;
         TransferResult result;
     } cases[] = {
-        {"copy over a file", SafeCopyFile, dir / "dst\\taken.mp3", TRANSFER_FAILED},
-        {"copy over a file in other letter case", SafeCopyFile, dir / "dst\\taken2.mp3", TRANSFER_FAILED},
-        {"move over a file", SafeMoveFile, dir / "dst\\taken.mp3", TRANSFER_FAILED},
-        {"copy into a missing folder", SafeCopyFile, dir / "none\\x.mp3", TRANSFER_FAILED},
-        {"copy of a missing source", SafeCopyFile, dir / "dst\\y.mp3", TRANSFER_FAILED},
+        {"copy over a file", SafeCopyFile, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED},
+        {"copy over a file in other letter case", SafeCopyFile, "src.mp3", "dst\\taken2.mp3", TRANSFER_FAILED},
+        {"move over a file", SafeMoveFile, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED},
+        {"copy into a missing folder", SafeCopyFile, "src.mp3", "none\\x.mp3", TRANSFER_FAILED},
+        {"copy of a missing source", SafeCopyFile, "gone.mp3", "dst\\y.mp3", TRANSFER_FAILED},
     };
     for (const TargetCheck check : {TARGET_CHECK_FIRST, TARGET_CHECK_AT_RENAME}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.label) + (check == TARGET_CHECK_FIRST ? ", looked at first" : ", at the rename"));
-            const std::string source = std::string(c.label).find("missing source") != std::string::npos
-                                           ? dir / "gone.mp3"
-                                           : dir / "src.mp3";
-            EXPECT_EQ(c.result, c.fn(source.c_str(), c.target.c_str(), go, check));
+            EXPECT_EQ(c.result, c.fn(LongPath(dir / c.source), LongPath(dir / c.target), go, check));
             EXPECT_EQ(std::vector<std::string>({"dst\\TAKEN2.mp3", "dst\\taken.mp3", "src.mp3"}),
                       FilesUnder(dir.Path()));
             EXPECT_EQ(Bytes({'o', 'l', 'd'}), ReadFile(dir / "dst\\taken.mp3"));

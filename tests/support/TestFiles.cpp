@@ -1,8 +1,12 @@
 #include "tests/support/TestFiles.h"
 
+#include "afx/WidePath.h"
+
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <stdexcept>
 
 namespace testing_support {
@@ -26,59 +30,63 @@ TempDir::TempDir()
 
 TempDir::~TempDir() { RemoveTree(m_path); }
 
-void RemoveTree(const std::string& path)
+// Every file operation here goes through the wide long-path calls, like the
+// program's, so that names outside the Korean code page and deep trees are
+// made, read and removed exactly.
+
+void RemoveTree(const std::wstring& path)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = ::FindFirstFileW((path + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            if (!std::strcmp(fd.cFileName, ".") || !std::strcmp(fd.cFileName, ".."))
+            if (!std::wcscmp(fd.cFileName, L".") || !std::wcscmp(fd.cFileName, L".."))
                 continue;
-            std::string child = path + "\\" + fd.cFileName;
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring child = path + L"\\" + fd.cFileName;
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 RemoveTree(child);
             else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                ::RemoveDirectoryA(child.c_str());
+                ::RemoveDirectoryW(child.c_str());
             else
-                ::DeleteFileA(child.c_str());
-        } while (::FindNextFileA(h, &fd));
+                ::DeleteFileW(child.c_str());
+        } while (::FindNextFileW(h, &fd));
         ::FindClose(h);
     }
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::RemoveDirectoryA(path.c_str());
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryW(path.c_str());
 }
 
-static void MakeParents(const std::string& path)
-{
-    for (size_t i = 3; i < path.size(); ++i)
-        if (path[i] == '\\')
-            ::CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-}
+void RemoveTree(const std::string& path) { RemoveTree(LongPath(path)); }
 
-void WriteFile(const std::string& path, const Bytes& bytes)
+void WriteFile(const std::wstring& path, const Bytes& bytes)
 {
-    MakeParents(path);
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::wstring full = LongPath(path);
+    for (size_t i = VolumePrefixLength(full); i < full.size(); ++i)
+        if (full[i] == L'\\')
+            ::CreateDirectoryW(full.substr(0, i).c_str(), nullptr);
+    HANDLE h = ::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        throw std::runtime_error("cannot create " + path);
+        throw std::runtime_error("cannot create " + TextFromWide(full));
     DWORD n = 0;
     if (!bytes.empty())
         ::WriteFile(h, bytes.data(), DWORD(bytes.size()), &n, nullptr);
     ::CloseHandle(h);
 }
 
+void WriteFile(const std::string& path, const Bytes& bytes) { WriteFile(LongPath(path), bytes); }
+
 void WriteFile(const std::string& path, const std::string& bytes)
 {
     WriteFile(path, Bytes(bytes.begin(), bytes.end()));
 }
 
-Bytes ReadFile(const std::string& path)
+Bytes ReadFile(const std::wstring& path)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = ::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        throw std::runtime_error("cannot open " + path);
+        throw std::runtime_error("cannot open " + TextFromWide(path));
     Bytes out(::GetFileSize(h, nullptr));
     DWORD n = 0;
     if (!out.empty())
@@ -88,17 +96,65 @@ Bytes ReadFile(const std::string& path)
     return out;
 }
 
-bool Exists(const std::string& path)
+Bytes ReadFile(const std::string& path) { return ReadFile(LongPath(path)); }
+
+bool Exists(const std::wstring& path)
 {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Exists(const std::string& path) { return Exists(LongPath(path)); }
+
+bool IsFolder(const std::string& path)
+{
+    const DWORD attrs = ::GetFileAttributesW(LongPath(path).c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 uint64_t FileSize(const std::string& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA d;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d))
+    if (!::GetFileAttributesExW(LongPath(path).c_str(), GetFileExInfoStandard, &d))
         return uint64_t(-1);
     return (uint64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+}
+
+static void CollectNames(const std::wstring& root, const std::wstring& rel, std::vector<std::wstring>& out)
+{
+    WIN32_FIND_DATAW fd;
+    const std::wstring folder = rel.empty() ? root : root + L"\\" + rel;
+    HANDLE h = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!std::wcscmp(fd.cFileName, L".") || !std::wcscmp(fd.cFileName, L".."))
+            continue;
+        const std::wstring child = rel.empty() ? fd.cFileName : rel + L"\\" + fd.cFileName;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectNames(root, child, out);
+        else
+            out.push_back(child);
+    } while (::FindNextFileW(h, &fd));
+    ::FindClose(h);
+}
+
+std::vector<std::wstring> FilesUnder(const std::wstring& root)
+{
+    std::vector<std::wstring> out;
+    CollectNames(LongPath(root), L"", out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> FilesUnder(const std::string& root)
+{
+    std::vector<std::string> out;
+    for (const std::wstring& name : FilesUnder(LongPath(root)))
+        out.push_back(TextFromWide(name));
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 Bytes MakeTagRecord(const TagFields& f)

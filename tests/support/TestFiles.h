@@ -25,13 +25,25 @@ private:
     std::string m_path;
 };
 
+// Paths are CP949 texts, or wide (any name, any depth; the long-path form or
+// an ordinary absolute path).
 void RemoveTree(const std::string& path);
+void RemoveTree(const std::wstring& path);
 // Writes a file, creating the folders on its way.
 void WriteFile(const std::string& path, const Bytes& bytes);
 void WriteFile(const std::string& path, const std::string& bytes);
+void WriteFile(const std::wstring& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
+Bytes ReadFile(const std::wstring& path);
 bool Exists(const std::string& path);
+bool Exists(const std::wstring& path);
+// True only for an existing folder.
+bool IsFolder(const std::string& path);
 uint64_t FileSize(const std::string& path);
+// Every file under root, as paths relative to it, sorted; folder links are
+// not followed.
+std::vector<std::string> FilesUnder(const std::string& root);
+std::vector<std::wstring> FilesUnder(const std::wstring& root);
 
 struct TagFields
 {

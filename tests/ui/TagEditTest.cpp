@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "afx/WidePath.h"
 #include "res/resource.h"
 #include "tag/Genre.h"
 #include "tests/support/TestFiles.h"
@@ -268,6 +269,7 @@ TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
         WriteFile(path, MakeMp3({"T", "A", "B", "2000", "", 5, 17}));
         MP3FileEntry e = {};
         lstrcpyA(e.szPath, path.c_str());
+        e.wstrPath = LongPath(path);
         lstrcpyA(e.szTitle, "T");
         lstrcpyA(e.szArtist, "A");
         lstrcpyA(e.szAlbum, "B");
@@ -286,6 +288,7 @@ TEST(SaveEntryTag, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
     TempDir dir;
     MP3FileEntry e = {};
     lstrcpyA(e.szPath, (dir / "missing.mp3").c_str());
+    e.wstrPath = LongPath(dir / "missing.mp3");
     lstrcpyA(e.szTitle, "T");
     EXPECT_FALSE(SaveEntryTag(&e));
     EXPECT_FALSE(Exists(dir / "missing.mp3"));

@@ -1,5 +1,7 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include "afx/WidePath.h"
+
 #include "res/resource.h"
 
 namespace ui_test {
@@ -28,28 +30,33 @@ bool PumpUntil(const std::function<bool()>& cond, DWORD timeoutMs)
 
 ScriptedUi::FolderAnswer ScriptedUi::Pick(const std::string& path)
 {
-    return [path](char* buf, const char*) {
-        lstrcpynA(buf, path.c_str(), 1025);
+    return Pick(WideFromText(path));
+}
+
+ScriptedUi::FolderAnswer ScriptedUi::Pick(const std::wstring& path)
+{
+    return [path](std::wstring& chosen, const char*) {
+        chosen = path;
         return 1;
     };
 }
 
 ScriptedUi::FolderAnswer ScriptedUi::Cancel()
 {
-    return [](char*, const char*) { return 0; };
+    return [](std::wstring&, const char*) { return 0; };
 }
 
 ScriptedUi::FolderAnswer ScriptedUi::Then(std::function<void()> fn, FolderAnswer next)
 {
-    return [fn, next](char* buf, const char* title) {
+    return [fn, next](std::wstring& chosen, const char* title) {
         fn();
-        return next(buf, title);
+        return next(chosen, title);
     };
 }
 
 ScriptedUi::FolderAnswer ScriptedUi::BlockUntilStop(const CCollectJob* job, std::function<void()> onStop)
 {
-    return [job, onStop](char*, const char*) {
+    return [job, onStop](std::wstring&, const char*) {
         const DWORD start = ::GetTickCount();
         while (!job->IsStopRequested() && ::GetTickCount() - start < 60000)
             ::Sleep(1);
@@ -71,7 +78,7 @@ void ScriptedUi::AddAnswer(int idYesOrNo)
     m_answers.push_back(idYesOrNo);
 }
 
-int ScriptedUi::ChooseFolder(char* buf, const char* title)
+int ScriptedUi::ChooseFolder(std::wstring& path, const char* title)
 {
     FolderAnswer answer;
     {
@@ -85,7 +92,7 @@ int ScriptedUi::ChooseFolder(char* buf, const char* title)
         m_folders.pop_front();
     }
     ::InterlockedIncrement(&m_nInChooser);
-    const int r = answer(buf, title);
+    const int r = answer(path, title);
     ::InterlockedDecrement(&m_nInChooser);
     return r;
 }

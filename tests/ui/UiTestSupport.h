@@ -27,9 +27,10 @@ void PumpPending();
 class ScriptedUi : public IJobUi
 {
 public:
-    using FolderAnswer = std::function<int(char* buf, const char* title)>;
+    using FolderAnswer = std::function<int(std::wstring& path, const char* title)>;
 
     static FolderAnswer Pick(const std::string& path);
+    static FolderAnswer Pick(const std::wstring& path);
     static FolderAnswer Cancel();
     // Runs fn, then answers with the next step (for looking at the window at
     // the moment the chooser would be open).
@@ -45,7 +46,7 @@ public:
     // Forgets the script and the log.
     void Reset();
 
-    int ChooseFolder(char* buf, const char* title) override;
+    int ChooseFolder(std::wstring& path, const char* title) override;
     int AskYesNo(HWND owner, const char* text) override;
     void ShowMessage(HWND owner, const char* text) override;
 

@@ -450,13 +450,14 @@ TEST_F(WorkDialogTest, ClosingAsksOnlyWithAWorkerInTheSlot)
 
 TEST(ExplorerParameters, QuotesThePathSoBlanksAndCommasStayInIt)
 {
-    const struct { const char* folder; const char* params; } cases[] = {
-        {"C:\\Music\\Out", "\"C:\\Music\\Out\""},
-        {"C:\\My Music\\a, b", "\"C:\\My Music\\a, b\""},
-        {"D:\\", "\"D:\\\""},
+    const struct { const wchar_t* folder; const wchar_t* params; } cases[] = {
+        {L"C:\\Music\\Out", L"\"C:\\Music\\Out\""},
+        {L"C:\\My Music\\a, b", L"\"C:\\My Music\\a, b\""},
+        {L"D:\\", L"\"D:\\\""},
+        {L"C:\\Caf\u00e9 del Mar", L"\"C:\\Caf\u00e9 del Mar\""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.folder);
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.folder)));
         EXPECT_EQ(c.params, ExplorerParameters(c.folder));
     }
 }
