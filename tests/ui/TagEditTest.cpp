@@ -283,6 +283,33 @@ TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
     }
 }
 
+// The tag is written into the very file the row lists, whatever its name or
+// depth, and nowhere else.
+TEST(SaveEntryTag, ReachesFilesOfEveryName)
+{
+    TempDir dir;
+    const std::wstring root = LongPath(dir.Path());
+    for (const std::wstring& rel : std::vector<std::wstring>{L"D\u00e9j\u00e0 Vu.mp3", L"\u6c17\u6301\u3061.mp3", L"CON.mp3", L"Album.\\s.mp3",
+                                   L"Album \\s.mp3", std::wstring(200, L'd') + L"\\" + std::wstring(200, L'e') + L"\\" + std::wstring(200, L'f') + L"\\s.mp3"}) {
+        SCOPED_TRACE(TextFromWide(rel));
+        const std::wstring path = root + L"\\" + rel;
+        WriteFile(path, MakeMp3({"T", "A", "B", "2000", "", 5, 17}));
+        MP3FileEntry e = {};
+        e.wstrPath = path;
+        lstrcpyA(e.szTitle, "New");
+        lstrcpyA(e.szArtist, "A");
+        lstrcpyA(e.szAlbum, "B");
+        lstrcpyA(e.szYear, "2000");
+        lstrcpyA(e.szTrack, "5");
+        e.nGenre = 17;
+        ASSERT_TRUE(SaveEntryTag(&e));
+        const Bytes all = ReadFile(path);
+        EXPECT_EQ(MakeTagRecord({"New", "A", "B", "2000", "", 5, 17}), Bytes(all.end() - 128, all.end()));
+        EXPECT_EQ(300u + 128u, all.size());
+    }
+    EXPECT_EQ(6u, FilesUnder(root).size());
+}
+
 TEST(SaveEntryTag, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
 {
     TempDir dir;

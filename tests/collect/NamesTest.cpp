@@ -1,0 +1,204 @@
+// Names a library really holds: outside the Korean code page, ending in a dot
+// or a blank, device names, deep trees. Every such file is listed with its
+// CP949 texts, reached by its exact name, and organised under that name.
+#include "afx/WidePath.h"
+#include "collect/TargetPath.h"
+#include "tests/collect/JobHarness.h"
+
+using namespace collect_test;
+using namespace testing_support;
+
+namespace {
+
+std::string Summary(int total, int ok, int dup, int failed)
+{
+    return std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : " + std::to_string(total) + " 개, 성공 : " +
+           std::to_string(ok) + " 개, 중복파일 : " + std::to_string(dup) + "개, 실패 : " + std::to_string(failed) + " 개";
+}
+
+// A folder chain under which a file's CP949 path has about n bytes.
+std::wstring Deep(size_t n)
+{
+    std::wstring rel;
+    while (rel.size() + 60 < n)
+        rel += std::wstring(40, L'd') + L"\\";
+    return rel;
+}
+
+// No file of the tree may stand under a name that only its text spells.
+bool AnyQuestionMark(const std::vector<std::wstring>& names)
+{
+    for (const std::wstring& n : names)
+        if (n.find(L'?') != std::wstring::npos)
+            return true;
+    return false;
+}
+
+struct NameCase
+{
+    const char* label;
+    std::wstring rel;      // the file under the source
+    std::string relText;   // its CP949 text
+    bool organised;        // false: listed, but its target cannot be reached by ordinary paths
+};
+
+const std::vector<NameCase>& NameCases()
+{
+    static const std::vector<NameCase> cases = {
+        {"accents", L"Beyonc\u00e9 - D\u00e9j\u00e0 Vu.mp3", "Beyonc? - D?j? Vu.mp3", true},
+        {"Vietnamese", L"Ti\u1ebfng Vi\u1ec7t.mp3", "Ti?ng Vi?t.mp3", true},
+        {"simplified Chinese", L"\u7b80\u4f53\u4e2d\u6587\u6b4c\u66f2.mp3", "??中文歌曲.mp3", true},
+        {"kanji outside KS X 1001", L"\u6c17\u6301\u3061.mp3", "?持ち.mp3", true},
+        // One '?' for each half of the surrogate pair, as the platform gives it.
+        {"emoji", L"\U0001F600 song.mp3", "?? song.mp3", true},
+        {"Korean", L"\uac00\uc218 \ub178\ub798.mp3", "가수 노래.mp3", true},
+        {"folder outside the code page", L"Caf\u00e9 del Mar\\s.mp3", "Caf? del Mar\\s.mp3", true},
+        {"folder ending in a dot", L"Album.\\s.mp3", "Album.\\s.mp3", true},
+        {"folder ending in a blank", L"Album \\s.mp3", "Album \\s.mp3", true},
+        {"device name", L"CON.mp3", "CON.mp3", false},
+        {"device name in small letters", L"prn.mp3", "prn.mp3", false},
+        {"path of about 300 bytes", Deep(300) + L"s.mp3", TextFromWide(Deep(300)) + "s.mp3", true},
+    };
+    return cases;
+}
+
+} // namespace
+
+using Names = JobTest;
+
+// Each name in a source and a destination named outside the code page:
+// listed with its texts, copied under its exact name with every byte, found a
+// duplicate by its twin, moved; nothing appears under a '?' name.
+TEST_F(Names, EveryNameIsListedCopiedFoundDuplicateAndMoved)
+{
+    const std::wstring root = LongPath(m_tmp.Path());
+    const std::wstring src = root + L"\\Caf\u00e9 src";
+    const std::wstring dst = root + L"\\D\u00e9j\u00e0 dst";
+    const std::string srcText = TextFromWide(PlainPath(src));
+    const Bytes song = MakeMp3(Tagged("Band", "Disc", "t"), 300, 7);
+    for (const NameCase& c : NameCases()) {
+        SCOPED_TRACE(c.label);
+        RemoveTree(src);
+        RemoveTree(dst);
+        ClearList();
+        WriteFile(src + L"\\" + c.rel, song);
+        WriteFile(src + L"\\twin\\" + NameOfPath(c.rel), song);
+        m_ui.Folder(src).Yes().Folder(dst);
+
+        ASSERT_EQ(1, RunCollect(MODE_COPY));
+
+        ASSERT_EQ(2, Rows());
+        // The twin's folder sorts among the others.
+        const int own = Entry(0)->wstrPath == src + L"\\" + c.rel ? 0 : 1;
+        EXPECT_EQ(srcText + "\\" + c.relText, Entry(own)->szPath);
+        EXPECT_EQ(srcText + "\\" + c.relText, Row(own)[1]);
+        EXPECT_EQ(NameOfPath(WideFromText(c.relText)), NameOfPath(WideFromText(Entry(own)->szFileName)));
+        EXPECT_EQ(src + L"\\" + c.rel, Entry(own)->wstrPath);
+        const std::wstring target = dst + L"\\Band\\Disc\\" + NameOfPath(c.rel);
+        if (c.organised) {
+            EXPECT_EQ(Summary(2, 1, 1, 0), Status());
+            EXPECT_EQ(song, ReadFile(target));
+            EXPECT_EQ(std::vector<std::wstring>({L"Band\\Disc\\" + NameOfPath(c.rel)}), FilesUnder(dst));
+        } else {
+            EXPECT_EQ(Summary(2, 0, 0, 2), Status());
+            EXPECT_TRUE(FilesUnder(dst).empty());
+        }
+        EXPECT_EQ(2u, FilesUnder(src).size());
+
+        // Moved to a fresh destination: the source goes, the bytes arrive.
+        if (c.organised) {
+            RemoveTree(dst);
+            m_ui.Yes().Folder(dst);
+            ASSERT_EQ(1, RunOrganise(MODE_MOVE));
+            EXPECT_EQ(Summary(2, 1, 1, 0), Status());
+            EXPECT_EQ(song, ReadFile(target));
+            EXPECT_NE(Exists(Entry(0)->wstrPath), Exists(Entry(1)->wstrPath)) << "the duplicate stays where it was";
+        }
+        EXPECT_FALSE(AnyQuestionMark(FilesUnder(root)));
+    }
+}
+
+// Two names that the code page spells alike are two files, each organised
+// under its own name.
+TEST_F(Names, NamesSpelledAlikeStayApart)
+{
+    WriteFile(LongPath(Src()) + L"\\D\u00e9j\u00e0.mp3", MakeMp3(Tagged("Band", "Disc"), 300, 1));
+    WriteFile(LongPath(Src()) + L"\\D\u00e8j\u00e0.mp3", MakeMp3(Tagged("Band", "Disc"), 300, 2));
+    m_ui.Folder(m_src).Yes().Folder(m_dst);
+
+    ASSERT_EQ(1, RunCollect(MODE_COPY));
+
+    ASSERT_EQ(2, Rows());
+    EXPECT_STREQ(Entry(0)->szFileName, Entry(1)->szFileName);
+    EXPECT_EQ(Summary(2, 2, 0, 0), Status());
+    EXPECT_EQ(std::vector<std::wstring>({L"Band\\Disc\\D\u00e8j\u00e0.mp3", L"Band\\Disc\\D\u00e9j\u00e0.mp3"}),
+              FilesUnder(LongPath(m_dst)));
+    EXPECT_EQ(2, Rows());
+}
+
+// A path the row cannot hold is counted and failed, with its message; a
+// folder whose listing pattern passes the old 260-byte limit is walked.
+TEST_F(Names, DeepTreesAreWalkedAndTooLongPathsCounted)
+{
+    const Bytes song = MakeMp3(Tagged("Band", "Disc"));
+    const std::wstring src = LongPath(m_src);
+    WriteFile(src + L"\\" + Deep(400) + L"a.mp3", song);
+    WriteFile(src + L"\\" + Deep(600) + L"b.mp3", song);
+    m_ui.Folder(m_src).Ok().No();
+
+    ASSERT_EQ(1, RunCollect(MODE_COPY));
+
+    ASSERT_EQ(1, Rows());
+    EXPECT_EQ(src + L"\\" + Deep(400) + L"a.mp3", Entry(0)->wstrPath);
+    EXPECT_EQ(2, m_job.m_nTotal);
+    EXPECT_EQ(1, m_job.m_nFailed);
+    ASSERT_EQ(3u, m_ui.Asked().size());
+    EXPECT_EQ("전체경로가 너무 깁니다.\r\n경로 : " + TextFromWide(PlainPath(src + L"\\" + Deep(600))) + "b.mp3",
+              m_ui.Asked()[1].text);
+}
+
+// The target of a row, level by level: what the platform's ordinary paths
+// would drop is dropped, what they cannot name fails the row.
+TEST(TargetPath, Table)
+{
+    const std::wstring dest = L"\\\\?\\C:\\Out";
+    // "C:\Out\Band\" and "\s.mp3" around it: 512 bytes in all.
+    const std::string album512(512 - 18, 'a');
+    struct Case
+    {
+        const char* label;
+        const char* artist;
+        const char* album;
+        std::wstring name;
+        TargetResult result;
+        std::wstring folder;  // under dest
+    } cases[] = {
+        {"plain", "Band", "Disc", L"s.mp3", TARGET_OK, L"Band\\Disc"},
+        {"Korean", "가수", "앨범", L"s.mp3", TARGET_OK, L"\uac00\uc218\\\uc568\ubc94"},
+        {"separators make levels", "AC/DC", "Live\\1991", L"s.mp3", TARGET_OK, L"AC\\DC\\Live\\1991"},
+        {"trailing dot dropped", "Mr.", "Vol. 2.", L"s.mp3", TARGET_OK, L"Mr\\Vol. 2"},
+        {"trailing blanks dropped", "Band  ", "Disc . ", L"s.mp3", TARGET_OK, L"Band\\Disc"},
+        {"blank level goes", "Band\\  \\X", "Disc", L"s.mp3", TARGET_OK, L"Band\\X\\Disc"},
+        {"name outside the code page", "Band", "Disc", L"\u6c17.mp3", TARGET_OK, L"Band\\Disc"},
+        {"placeholder", "no artist", "Disc", L"s.mp3", TARGET_NO_LEVEL, L""},
+        {"dots only", "..", "Disc", L"s.mp3", TARGET_NO_LEVEL, L""},
+        {"device artist", "con", "Disc", L"s.mp3", TARGET_UNREACHABLE, L""},
+        {"device album with extension", "Band", "LPT1.x", L"s.mp3", TARGET_UNREACHABLE, L""},
+        {"device file name", "Band", "Disc", L"Nul .mp3", TARGET_UNREACHABLE, L""},
+        {"refused character", "AC:DC", "Disc", L"s.mp3", TARGET_UNREACHABLE, L""},
+        {"control character", "Band\t", "Disc", L"s.mp3", TARGET_UNREACHABLE, L""},
+        {"not a device", "Console", "COM10", L"s.mp3", TARGET_OK, L"Console\\COM10"},
+        {"text of 512 bytes", "Band", album512.c_str(), L"s.mp3", TARGET_TOO_LONG, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        CTargetPath t;
+        const std::string nameText = TextFromWide(c.name);
+        EXPECT_EQ(c.result, MakeTargetPath("C:\\Out", dest, c.artist, c.album, nameText.c_str(), c.name, t));
+        if (c.result != TARGET_OK)
+            continue;
+        EXPECT_EQ(dest + L"\\" + c.folder, t.folder);
+        EXPECT_EQ(dest + L"\\" + c.folder + L"\\" + c.name, t.path);
+        EXPECT_EQ(std::string("C:\\Out\\") + c.artist + "\\" + c.album + "\\" + nameText, t.text);
+    }
+}
