@@ -21,6 +21,8 @@ packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine64
     xvfb xauth x11-utils imagemagick
+    # Checks of the packages users get (tests/package).
+    lintian desktop-file-utils
     fonts-nanum
     googletest
     locales
