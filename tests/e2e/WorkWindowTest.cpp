@@ -230,6 +230,64 @@ TEST_F(WorkWindow, ScansATreeThenCopiesAndMovesItWithTheirSummaries)
     EXPECT_NE(paths.end(), std::find(paths.begin(), paths.end(), a)) << "rows keep the paths they were found at";
 }
 
+// A library as users keep it: a source and a destination named outside the
+// Korean code page, names with accents and kanji, a folder ending in a dot, a
+// device name, a deep tree. Every file is listed with its CP949 text and
+// organised under its own name; the device name fails visibly.
+TEST_F(WorkWindow, GathersNamesOutsideTheCodePage)
+{
+    TempDir tmp;
+    const std::wstring root = L"\\\\?\\" + std::wstring(tmp.Path().begin(), tmp.Path().end());
+    const std::wstring src = root + L"\\Caf\u00e9 del Mar", dst = root + L"\\D\u00e9j\u00e0 vu";
+    const std::wstring deep = std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e') + L"\\";
+    struct Song
+    {
+        std::wstring rel;
+        std::string text;  // the row's path after the source's
+        bool placed;
+    } songs[] = {
+        {L"Album.\\\u6c17\u6301\u3061.mp3", "Album.\\?持ち.mp3", true},
+        {L"Beyonc\u00e9 - D\u00e9j\u00e0 Vu.mp3", "Beyonc? - D?j? Vu.mp3", true},
+        {L"CON.mp3", "CON.mp3", false},
+        {deep + L"\uac00\uc218.mp3", std::string(120, 'd') + "\\" + std::string(120, 'e') + "\\가수.mp3", true},
+    };
+    for (const Song& s : songs)
+        WriteFile(src + L"\\" + s.rel, MakeMp3(Tagged("Band", "Disc"), 300, Bytes::value_type(s.rel.size())));
+
+    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+    FolderChooser source = FolderChooser::Wait(m_p.Id());
+    ASSERT_TRUE(source) << source.Why();
+    ASSERT_TRUE(source.Choose(src.substr(4)));
+    ASSERT_TRUE(Answer(kOrganise, IDYES));
+    FolderChooser dest = FolderChooser::Wait(m_p.Id());
+    ASSERT_TRUE(dest) << dest.Why();
+    ASSERT_TRUE(::CreateDirectoryW(dst.c_str(), nullptr));
+    ASSERT_TRUE(dest.Choose(dst.substr(4)));
+    ASSERT_TRUE(Answer(kDone, IDOK));
+    ASSERT_TRUE(WaitButtons("110111"));
+
+    const std::string srcText = tmp.Path() + "\\Caf? del Mar";
+    EXPECT_EQ(std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : 4 개, 성공 : 3 개, 중복파일 : 0개, 실패 : 1 개",
+              Item(IDC_STATIC_STATUS).Text());
+    EXPECT_EQ("mp3 가 존재하는 경로 : " + srcText + "\r\n이동 및 복사를 할 경로 : " + tmp.Path() + "\\D?j? vu",
+              Item(IDC_STATIC_PATHS).Text());
+    ListView list = List();
+    ASSERT_EQ(4, list.RowCount());
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(srcText + "\\" + songs[r].text, list.CellText(r, 1)) << "row " << r;
+    std::vector<std::wstring> placed;
+    for (const Song& s : songs) {
+        if (!s.placed)
+            continue;
+        const std::wstring name = s.rel.substr(s.rel.find_last_of(L'\\') + 1);
+        placed.push_back(L"Band\\Disc\\" + name);
+        EXPECT_EQ(ReadFile(src + L"\\" + s.rel), ReadFile(dst + L"\\Band\\Disc\\" + name));
+    }
+    std::sort(placed.begin(), placed.end());
+    EXPECT_EQ(placed, FilesUnder(dst));
+    EXPECT_EQ(4u, FilesUnder(src).size());
+}
+
 TEST_F(WorkWindow, AddToListQuestionKeepsOrEmptiesTheList)
 {
     TempDir src;

@@ -1,5 +1,8 @@
 #include "tests/e2e/driver/Dialogs.h"
 
+#include <cwchar>
+#include <vector>
+
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -188,6 +191,54 @@ Check FolderChooser::Select(const std::string& path, DWORD timeoutMs) const
     if (!r)
         r << "; its selection shows \"" << last << "\"" << (Exists() ? "" : " (the chooser has gone)");
     return r;
+}
+
+std::wstring FolderChooser::SelectedTextW() const
+{
+    Window tree = Tree();
+    if (!tree)
+        return L"";
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(tree.Ask(TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item)
+        return L"";
+    const size_t cap = 1024;
+    RemoteMemory mem(ProcessId(), sizeof(TVITEMW) + cap * sizeof(wchar_t));
+    TVITEMW tv = {};
+    tv.mask = TVIF_TEXT | TVIF_HANDLE;
+    tv.hItem = item;
+    tv.pszText = static_cast<wchar_t*>(mem.At(sizeof(tv)));
+    tv.cchTextMax = static_cast<int>(cap);
+    if (!mem.IsValid() || !mem.Write(0, &tv, sizeof(tv)) || !mem.Write(sizeof(tv), L"", sizeof(wchar_t)))
+        return L"";
+    if (!tree.Ask(TVM_GETITEMW, 0, mem.Param()))
+        return L"";
+    std::vector<wchar_t> buf(cap + 1, L'\0');
+    if (!mem.Read(sizeof(tv), buf.data(), cap * sizeof(wchar_t)))
+        return L"";
+    return std::wstring(buf.data(), wcsnlen(buf.data(), cap));
+}
+
+Check FolderChooser::Choose(const std::wstring& path, DWORD timeoutMs) const
+{
+    if (!Exists())
+        return AssertionFailure() << "no folder chooser" << (Why().empty() ? "" : ": " + Why());
+    const size_t bytes = (path.size() + 1) * sizeof(wchar_t);
+    RemoteMemory mem(ProcessId(), bytes);
+    if (!mem.IsValid() || !mem.Write(0, path.c_str(), bytes))
+        return AssertionFailure() << "no memory for the path in the chooser's process: " << mem.Why();
+    const std::wstring leaf = path.substr(path.find_last_of(L'\\') + 1);
+    Check r = WaitUntil(
+        [&] {
+            if (!Exists())
+                return false;
+            Ask(BFFM_SETSELECTIONW, TRUE, mem.Param());
+            ::Sleep(50);
+            return SelectedTextW() == leaf;
+        },
+        "the chooser to select a wide path", timeoutMs);
+    if (!r)
+        return r;
+    return Ok();
 }
 
 Check FolderChooser::Choose(const std::string& path, DWORD timeoutMs) const

@@ -53,11 +53,14 @@ public:
     Check Select(const std::string& path, DWORD timeoutMs = kWait) const;
     // Select, then OK.
     Check Choose(const std::string& path, DWORD timeoutMs = kWait) const;
+    // The same by a wide path, for names outside the ANSI code page.
+    Check Choose(const std::wstring& path, DWORD timeoutMs = kWait) const;
     Check Ok() const;
     Check Cancel() const;
 
 private:
     Window Tree() const;
+    std::wstring SelectedTextW() const;
 };
 
 } // namespace e2e
