@@ -61,8 +61,11 @@ std::vector<BYTE> RenameInfoFor(const std::wstring& target)
     return buf;
 }
 
-// A file under a temporary name in the target's folder; removed when the
-// object goes unless it was kept.
+// A file under a temporary name in the target's folder. It is marked for
+// deletion from its creation until just before the rename that makes it
+// final: the system removes it when its handle closes, so a program killed
+// or a machine stopped in the middle of a copy leaves no temporary behind.
+// Where the mark cannot be set, the object removes the file when it goes.
 class CTempFile
 {
 public:
@@ -88,6 +91,7 @@ public:
             if (h != INVALID_HANDLE_VALUE) {
                 m_file = CHandle(h);
                 m_strPath = path;
+                MarkForDeletion(true);
                 return true;
             }
             const DWORD err = ::GetLastError();
@@ -99,11 +103,16 @@ public:
 
     HANDLE Handle() const { return m_file.Get(); }
 
-    // Gives the finished file its final name, never replacing one. Renaming
-    // through the open handle spares opening the file again, which under
-    // Wine is a good part of what a small file's copy costs.
-    bool MoveInto(const std::wstring& target)
+    // Gives the finished file its final name, never replacing one. With
+    // bFlush its bytes are on the disk first. Renaming through the open
+    // handle spares opening the file again, which under Wine is a good part
+    // of what a small file's copy costs.
+    bool MoveInto(const std::wstring& target, bool bFlush)
     {
+        if (bFlush && !::FlushFileBuffers(m_file.Get()))
+            return false;
+        if (!MarkForDeletion(false) && m_bMarked)
+            return false;
         const std::vector<BYTE> rename = RenameInfoFor(target);
         if (!rename.empty()) {
             if (::SetFileInformationByHandle(m_file.Get(), FileRenameInfo, const_cast<BYTE*>(rename.data()),
@@ -119,8 +128,10 @@ public:
             // A taken name is refused either way; other refusals may be the
             // rename by handle's own (some file systems and systems).
             const DWORD err = ::GetLastError();
-            if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)
+            if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) {
+                MarkForDeletion(true);
                 return false;
+            }
         }
         if (!CloseFile() || !::MoveFileExW(m_strPath.c_str(), target.c_str(), 0))
             return false;
@@ -131,15 +142,27 @@ public:
 private:
     bool CloseFile() { return ::CloseHandle(m_file.Detach()) != FALSE; }
 
+    bool MarkForDeletion(bool bDelete)
+    {
+        FILE_DISPOSITION_INFO info = {BOOLEAN(bDelete ? TRUE : FALSE)};
+        const bool bDone = ::SetFileInformationByHandle(m_file.Get(), FileDispositionInfo, &info, sizeof info) != FALSE;
+        if (bDone)
+            m_bMarked = bDelete;
+        return bDone;
+    }
+
     CHandle m_file;
     std::wstring m_strPath;
     bool m_bKeep = false;
+    bool m_bMarked = false;
 };
 
 } // namespace
 
-TransferResult SafeCopyFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
-                            TargetCheck check)
+namespace {
+
+TransferResult CopyInto(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
+                        TargetCheck check, bool bFlush)
 {
     std::wstring folder, name;
     if (!SplitTarget(target, folder, name))
@@ -177,13 +200,21 @@ TransferResult SafeCopyFile(const std::wstring& source, const std::wstring& targ
     written.dwLowDateTime = info.LastWriteTime.LowPart;
     written.dwHighDateTime = DWORD(info.LastWriteTime.HighPart);
     ::SetFileTime(temp.Handle(), nullptr, nullptr, &written);
-    if (!temp.MoveInto(target))
+    if (!temp.MoveInto(target, bFlush))
         return TRANSFER_FAILED;
     const DWORD kept = info.FileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (kept & ~FILE_ATTRIBUTE_ARCHIVE)
         ::SetFileAttributesW(target.c_str(), kept);
     return TRANSFER_DONE;
+}
+
+} // namespace
+
+TransferResult SafeCopyFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
+                            TargetCheck check)
+{
+    return CopyInto(source, target, stop, check, false);
 }
 
 TransferResult SafeMoveFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
@@ -193,7 +224,9 @@ TransferResult SafeMoveFile(const std::wstring& source, const std::wstring& targ
         return TRANSFER_DONE;
     if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
         return TRANSFER_FAILED;
-    const TransferResult r = SafeCopyFile(source, target, stop, check);
+    // The source goes only once its copy is on the disk: a power cut just
+    // after the delete must not take both.
+    const TransferResult r = CopyInto(source, target, stop, check, true);
     if (r != TRANSFER_DONE)
         return r;
     if (::DeleteFileW(source.c_str()))
