@@ -16,10 +16,24 @@ endif()
 set(_pkg_src ${CMAKE_SOURCE_DIR}/packaging)
 set(_pkg_out ${CMAKE_BINARY_DIR}/packaging)
 
+# The program without its symbols, stripped once so that both packages hold
+# the very same file (strip stamps the time into the header it writes).
+set(_pkg_exe ${_pkg_out}/MP3_Sorvane.exe)
+if(CMAKE_STRIP)
+    add_custom_command(OUTPUT ${_pkg_exe}
+        COMMAND ${CMAKE_STRIP} -o ${_pkg_exe} $<TARGET_FILE:MP3_Sorvane>
+        DEPENDS MP3_Sorvane VERBATIM)
+else()
+    add_custom_command(OUTPUT ${_pkg_exe}
+        COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:MP3_Sorvane> ${_pkg_exe}
+        DEPENDS MP3_Sorvane VERBATIM)
+endif()
+set(_pkg_built ${_pkg_exe})
+
 # Windows: the read-me in CRLF lines with a byte order mark, so that Notepad
 # of any Windows version shows its Korean.
 configure_file(${_pkg_src}/README-windows.txt.in ${_pkg_out}/README.txt @ONLY NEWLINE_STYLE WIN32)
-install(TARGETS MP3_Sorvane RUNTIME DESTINATION . COMPONENT windows)
+install(PROGRAMS ${_pkg_exe} DESTINATION . COMPONENT windows)
 install(FILES ${_pkg_out}/README.txt DESTINATION . COMPONENT windows)
 
 set(CPACK_GENERATOR ZIP)
@@ -36,20 +50,18 @@ if(NOT CMAKE_HOST_WIN32)
         COMMAND ${CMAKE_COMMAND} -E touch ${_pkg_out}/icons.stamp
         DEPENDS ${CMAKE_SOURCE_DIR}/res/MP3Sorvane.ico ${_pkg_src}/ico-to-png.sh
         COMMENT "Icons for the desktop from the program's icon" VERBATIM)
-    set(_pkg_gz)
+    list(APPEND _pkg_built ${_pkg_out}/icons.stamp)
     foreach(doc changelog mp3-sorvane.1)
         add_custom_command(OUTPUT ${_pkg_out}/${doc}.gz
             COMMAND ${CMAKE_COMMAND} -E copy ${_pkg_src}/${doc} ${_pkg_out}/${doc}
             COMMAND gzip -9nf ${_pkg_out}/${doc}
             DEPENDS ${_pkg_src}/${doc} VERBATIM)
-        list(APPEND _pkg_gz ${_pkg_out}/${doc}.gz)
+        list(APPEND _pkg_built ${_pkg_out}/${doc}.gz)
     endforeach()
-    add_custom_target(sorvane_package_files ALL DEPENDS ${_pkg_out}/icons.stamp ${_pkg_gz})
 
     # Paths below are under /usr.
     # Wine reads the program; nothing executes it directly.
-    install(TARGETS MP3_Sorvane RUNTIME DESTINATION lib/mp3-sorvane COMPONENT debian
-        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    install(FILES ${_pkg_exe} DESTINATION lib/mp3-sorvane COMPONENT debian)
     install(PROGRAMS ${_pkg_src}/mp3-sorvane.sh DESTINATION bin RENAME mp3-sorvane COMPONENT debian)
     install(FILES ${_pkg_src}/mp3-sorvane.desktop DESTINATION share/applications COMPONENT debian)
     install(DIRECTORY ${_pkg_out}/icons/ DESTINATION share/icons/hicolor COMPONENT debian)
@@ -75,6 +87,7 @@ if(NOT CMAKE_HOST_WIN32)
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${SORVANE_SITE_BASE}")
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 endif()
+add_custom_target(sorvane_package_files ALL DEPENDS ${_pkg_built})
 
 set(CPACK_PACKAGE_NAME mp3-sorvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -88,7 +101,6 @@ where they are, and lets a file's tag be corrected on the spot.
 
 It is a Windows program with Korean texts; this package starts it under Wine
 in a Wine prefix of each user's own.")
-set(CPACK_STRIP_FILES TRUE)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 # Component installs, so that a package gets only the components chosen for
 # it (a monolithic install would take every one), and those in one file.
