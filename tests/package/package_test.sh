@@ -16,6 +16,8 @@
 #              installed start only looks at the launcher
 #   SHOTS_DIR  where the screenshots go (default BUILD_DIR/shots)
 set -uo pipefail
+# Stable sorting and messages whatever the caller's locale.
+export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${1:-$root/build/pkg32}
 exe_here=${2:-}
@@ -317,8 +319,10 @@ PY
         # The driver shares the program's Wine: same prefix, same locale.
         if env -i HOME="$home" PATH=/usr/bin:/bin DISPLAY="$display" LC_ALL=ko_KR.UTF-8 WINEDEBUG=-all \
             WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-            "$(wine_loader)" "$driver" "$music" "$shots/package-work.png" >"$work/driver.log" 2>&1; then
+            "$(wine_loader)" "$driver" "Z:${music//\//\\}" >"$work/driver.log" 2>&1; then
             pass "installed: the start button opens the work window, which lists the Korean-named song"
+            DISPLAY=$display import -window root "$shots/package-work.png"
+            echo "      screenshot: $shots/package-work.png"
         else
             sed 's/^/      | /' "$work/driver.log"
             fail "installed: the start button opens the work window, which lists the Korean-named song"
