@@ -39,6 +39,28 @@ StubAnswer Reply(int status, const std::string& body, const std::string& extraHe
     return a;
 }
 
+StubAnswer Trickled(StubAnswer a, DWORD ms)
+{
+    a.trickleMs = ms;
+    return a;
+}
+
+StubAnswer Endless(const std::string& head, const std::string& piece, DWORD everyMs)
+{
+    StubAnswer a;
+    a.bytes = head;
+    a.repeat = piece;
+    a.repeatEveryMs = everyMs;
+    return a;
+}
+
+StubAnswer Silent()
+{
+    StubAnswer a;
+    a.silent = true;
+    return a;
+}
+
 CSiteStub::CSiteStub()
 {
     WSADATA wsa;
@@ -124,9 +146,14 @@ void CSiteStub::Serve()
         SOCKET s = ::accept(m_listen, nullptr, nullptr);
         if (s == INVALID_SOCKET)
             continue;
-        Handle(s);
-        ::closesocket(s);
+        m_connections.emplace_back([this, s] {
+            Handle(s);
+            ::closesocket(s);
+        });
     }
+    for (std::thread& t : m_connections)
+        t.join();
+    m_connections.clear();
 }
 
 void CSiteStub::Handle(SOCKET s)
@@ -185,8 +212,19 @@ void CSiteStub::Handle(SOCKET s)
             ::Sleep(20);
         return;
     }
-    if (!sendAll(answer.bytes))
+    if (answer.trickleMs) {
+        for (char c : answer.bytes) {
+            if (!sendAll(std::string(1, c)))
+                return;
+            for (DWORD t = ::GetTickCount(); ::GetTickCount() - t < answer.trickleMs;) {
+                if (expired() || clientGone())
+                    return;
+                ::Sleep(20);
+            }
+        }
+    } else if (!sendAll(answer.bytes)) {
         return;
+    }
     while (!answer.repeat.empty() && !expired() && !clientGone()) {
         if (!sendAll(answer.repeat))
             return;

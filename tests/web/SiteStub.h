@@ -14,7 +14,8 @@ namespace testing_support {
 // What the stub does with one request.
 struct StubAnswer
 {
-    std::string bytes;          // sent first, whole (status line, headers, body)
+    std::string bytes;          // sent first, whole (status line, headers, body)...
+    DWORD trickleMs = 0;        // ...or a byte at a time, this far apart
     std::string repeat;         // then sent again and again until the client gives up...
     DWORD repeatEveryMs = 0;    // ...this often (0: as fast as the client takes it)
     bool silent = false;        // accept, read the request, never answer
@@ -24,8 +25,16 @@ struct StubAnswer
 // connection closes, as an HTTP/1.0 server may do.
 StubAnswer Reply(int status, const std::string& body, const std::string& extraHeaders = "");
 
-// The maker's site stood in for by a server on 127.0.0.1 port 80, on its own
-// thread, one connection at a time. Records the head of each request and
+// Hostile answers. a whole, but a byte every ms:
+StubAnswer Trickled(StubAnswer a, DWORD ms);
+// head, then piece again and again, everyMs apart, until the client gives up:
+StubAnswer Endless(const std::string& head, const std::string& piece, DWORD everyMs);
+// accepts, reads the request, never answers:
+StubAnswer Silent();
+
+// The maker's site stood in for by a server on 127.0.0.1 port 80, each
+// connection on a thread of its own, as a real site serves a new request
+// while an old one still trickles. Records the head of each request and
 // answers by path (the part before "?"); unknown paths get 404.
 class CSiteStub
 {
@@ -51,6 +60,7 @@ private:
 
     SOCKET m_listen = INVALID_SOCKET;
     std::thread m_thread;
+    std::vector<std::thread> m_connections;   // the accepting thread's only
     std::atomic<bool> m_bStop{false};
     mutable std::mutex m_lock;
     std::map<std::string, StubAnswer> m_answers;
