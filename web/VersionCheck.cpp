@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -77,34 +78,59 @@ void OpenSiteInBrowser(const wchar_t* url)
     ::ShellExecuteW(nullptr, L"open", url, L"", L"", SW_SHOW);
 }
 
-void RunUsagePing()
+namespace {
+
+// The program makes the start-up's requests once each, ping first; the time
+// they share runs from the first of them.
+const CDeadline& StartUpDeadline()
 {
-    RunUsagePing(GetSiteBase());
+    static const CDeadline deadline(WEB_STARTUP_DEADLINE_MS);
+    return deadline;
 }
 
-void RunUsagePing(const std::string& siteBase)
+// What one request of the start-up may take: its own bound, and never past
+// the start-up's.
+DWORD RequestLimit(const CDeadline& startUp)
+{
+    return std::min(startUp.Left(), WEB_REQUEST_DEADLINE_MS);
+}
+
+} // namespace
+
+void RunUsagePing()
+{
+    RunUsagePing(GetSiteBase(), StartUpDeadline());
+}
+
+void RunUsagePing(const std::string& siteBase, const CDeadline& startUp)
 {
     if (::GlobalFindAtomA(ATOM_PING))
         return;
+    const DWORD dwLimit = RequestLimit(startUp);
+    if (dwLimit == 0)
+        return;
     CWebAccess session;
     std::string answer;
-    if (RequestUrl(answer, GetPingUrl(siteBase, GetModuleVersion()), session) == WEB_RESULT_OK)
+    if (RequestUrl(answer, GetPingUrl(siteBase, GetModuleVersion()), session, dwLimit) == WEB_RESULT_OK)
         ::GlobalAddAtomA(ATOM_PING);
 }
 
 bool RunVersionCheck()
 {
-    return RunVersionCheck(GetSiteBase(), OpenSiteInBrowser);
+    return RunVersionCheck(GetSiteBase(), OpenSiteInBrowser, StartUpDeadline());
 }
 
-bool RunVersionCheck(const std::string& siteBase, PFN_OPEN_SITE openSite)
+bool RunVersionCheck(const std::string& siteBase, PFN_OPEN_SITE openSite, const CDeadline& startUp)
 {
     if (::GlobalFindAtomA(ATOM_VERSION))
+        return true;
+    const DWORD dwLimit = RequestLimit(startUp);
+    if (dwLimit == 0)
         return true;
     std::string answer;
     {
         CWebAccess session;
-        if (RequestUrl(answer, GetVersionUrl(siteBase), session) != WEB_RESULT_OK)
+        if (RequestUrl(answer, GetVersionUrl(siteBase), session, dwLimit) != WEB_RESULT_OK)
             return true;
     }
     // Compared as zero-terminated texts, exactly as received: a trailing line

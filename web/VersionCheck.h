@@ -23,12 +23,17 @@ std::wstring GetSiteLink(const std::string& siteBase);
 using PFN_OPEN_SITE = void (*)(const wchar_t* url);
 void OpenSiteInBrowser(const wchar_t* url);
 
+// The start-up's two requests share one deadline, startUp (the program's own
+// runs WEB_STARTUP_DEADLINE_MS from the ping); a request that runs out of
+// time counts as a site that cannot be reached.
+class CDeadline;
+
 // Reports our version to the site once per login session. Silent on failure.
 void RunUsagePing();
-void RunUsagePing(const std::string& siteBase);
+void RunUsagePing(const std::string& siteBase, const CDeadline& startUp);
 
 // Asks the site for the current version until a check in this login session
 // has found ours. True: go on to the launcher. False: the site named another
 // version, the update notice was shown and closed, and the program ends.
 bool RunVersionCheck();
-bool RunVersionCheck(const std::string& siteBase, PFN_OPEN_SITE openSite);
+bool RunVersionCheck(const std::string& siteBase, PFN_OPEN_SITE openSite, const CDeadline& startUp);

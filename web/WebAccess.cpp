@@ -1,6 +1,9 @@
 #include "web/WebAccess.h"
 
+#include <process.h>
+
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -20,7 +23,7 @@ size_t FindOnBoundary(const std::string& s, const char* needle)
 
 // Records the platform's error text and gives its number, or fallback when the
 // platform left none.
-int Failure(CWebAccess& session, int fallback)
+int Failure(std::string& lastError, int fallback)
 {
     const DWORD err = ::GetLastError();
     if (err == 0)
@@ -31,7 +34,7 @@ int Failure(CWebAccess& session, int fallback)
     if (n == 0)
         n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err, 0, text,
                              sizeof text - 1, nullptr);
-    session.m_strLastError.assign(text, std::min<DWORD>(n, sizeof text - 1));
+    lastError.assign(text, std::min<DWORD>(n, sizeof text - 1));
     return static_cast<int>(err);
 }
 
@@ -42,9 +45,109 @@ void SetTimeouts(HINTERNET h)
         ::InternetSetOptionA(h, option, &timeout, sizeof timeout);
 }
 
-bool PastDeadline(DWORD start)
+// One request, run on a thread of its own: a server that trickles its answer
+// holds that thread inside the platform's calls, out of reach of any look at
+// the clock, and closing the handles from another thread does not free it
+// everywhere (under Wine the blocked call keeps its socket). So the caller
+// waits only as long as it likes, and the exchange owns everything it uses:
+// given up, it ends when the platform lets it, and frees itself.
+struct CExchange
 {
-    return ::GetTickCount() - start > WEB_REQUEST_DEADLINE_MS;
+    CExchange(const std::string& h, const std::string& o, const CWebAccess& session)
+        : host(h), object(o), pSession(session.SharedSession()), dwContext(session.GetContext())
+    {
+    }
+
+    void Run();
+
+    const std::string host;
+    const std::string object;
+    const std::shared_ptr<CInternetHandle> pSession;
+    const DWORD_PTR dwContext;
+    // Set by the caller that gave up: the rest of the body is not read.
+    std::atomic<bool> bAbandoned{false};
+
+    // Read by the caller only once the thread has ended.
+    int nCode = WEB_RESULT_NO_REQUEST;
+    std::string strBody;
+    std::string strLastError;
+};
+
+void CExchange::Run()
+{
+    // Declared before the request so that the request is closed first.
+    CInternetHandle connection(::InternetConnectA(pSession->Get(), host.c_str(), INTERNET_INVALID_PORT_NUMBER,
+                                                  nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, dwContext));
+    if (!connection) {
+        nCode = Failure(strLastError, WEB_RESULT_NO_REQUEST);
+        return;
+    }
+
+    // The request line needs an absolute path; SplitUrl leaves the leading
+    // slash off.
+    const std::string path = "/" + object;
+    // A redirect is an answer like any other non-200 one: following it would
+    // take the start-up to a site we never named.
+    CInternetHandle request(::HttpOpenRequestA(connection.Get(), "POST", path.c_str(), "HTTP/1.0", nullptr, nullptr,
+                                               INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT,
+                                               dwContext));
+    if (!request) {
+        nCode = Failure(strLastError, WEB_RESULT_NO_REQUEST);
+        return;
+    }
+    // Requests should inherit the session's time-outs; under Wine the send
+    // and receive ones take effect only when set on the request itself.
+    SetTimeouts(request.Get());
+
+    if (!::HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0)) {
+        nCode = Failure(strLastError, WEB_RESULT_NO_REQUEST);
+        return;
+    }
+
+    DWORD status = 0;
+    DWORD cb = sizeof status;
+    if (!::HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &cb, nullptr))
+        return;
+    if (status != HTTP_STATUS_OK) {
+        nCode = static_cast<int>(status);
+        return;
+    }
+
+    // Read what has arrived, never more than one byte past the limit, so an
+    // endless body is cut off by the size.
+    char buf[4096];
+    while (!bAbandoned) {
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request.Get(), &available, 0, 0)) {
+            nCode = Failure(strLastError, WEB_RESULT_NO_REQUEST);
+            return;
+        }
+        if (available == 0)
+            break;
+        const DWORD want = static_cast<DWORD>(
+            std::min<size_t>({available, sizeof buf, WEB_MAX_BODY + 1 - strBody.size()}));
+        DWORD got = 0;
+        if (!::InternetReadFile(request.Get(), buf, want, &got)) {
+            nCode = Failure(strLastError, WEB_RESULT_NO_REQUEST);
+            return;
+        }
+        if (got == 0)
+            break;
+        strBody.append(buf, got);
+        if (strBody.size() > WEB_MAX_BODY) {
+            nCode = WEB_RESULT_BODY_TOO_LARGE;
+            return;
+        }
+    }
+    nCode = WEB_RESULT_OK;
+}
+
+unsigned __stdcall ExchangeProc(void* pParam)
+{
+    // The thread's own share: the exchange lives until both sides let go.
+    const std::unique_ptr<std::shared_ptr<CExchange>> pShare(static_cast<std::shared_ptr<CExchange>*>(pParam));
+    (*pShare)->Run();
+    return 0;
 }
 
 } // namespace
@@ -68,10 +171,11 @@ std::string GetApplicationName()
 }
 
 CWebAccess::CWebAccess()
-    : m_hSession(::InternetOpenA(GetApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0))
+    : m_pSession(std::make_shared<CInternetHandle>(
+          ::InternetOpenA(GetApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)))
 {
-    if (m_hSession)
-        SetTimeouts(m_hSession.Get());
+    if (*m_pSession)
+        SetTimeouts(m_pSession->Get());
 }
 
 void SplitUrl(std::string& url, std::string& object)
@@ -86,7 +190,7 @@ void SplitUrl(std::string& url, std::string& object)
         object = rest.substr(slash + 1);
 }
 
-int RequestUrl(std::string& result, const std::string& url, CWebAccess& session)
+int RequestUrl(std::string& result, const std::string& url, CWebAccess& session, DWORD dwLimitMs)
 {
     result.clear();
     std::string host = url;
@@ -95,62 +199,22 @@ int RequestUrl(std::string& result, const std::string& url, CWebAccess& session)
     if (!session.GetSession())
         return WEB_RESULT_NO_REQUEST;
 
-    const DWORD start = ::GetTickCount();
-    // Declared before the request so that the request is closed first.
-    CInternetHandle connection(::InternetConnectA(session.GetSession(), host.c_str(), INTERNET_INVALID_PORT_NUMBER,
-                                                  nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, session.GetContext()));
-    if (!connection)
-        return Failure(session, WEB_RESULT_NO_REQUEST);
-
-    // The request line needs an absolute path; SplitUrl leaves the leading
-    // slash off.
-    const std::string path = "/" + object;
-    // A redirect is an answer like any other non-200 one: following it would
-    // take the start-up to a site we never named.
-    CInternetHandle request(::HttpOpenRequestA(connection.Get(), "POST", path.c_str(), "HTTP/1.0", nullptr, nullptr,
-                                               INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT,
-                                               session.GetContext()));
-    if (!request)
-        return Failure(session, WEB_RESULT_NO_REQUEST);
-    // Requests should inherit the session's time-outs; under Wine the send
-    // and receive ones take effect only when set on the request itself.
-    SetTimeouts(request.Get());
-
-    if (!::HttpSendRequestA(request.Get(), nullptr, 0, nullptr, 0))
-        return Failure(session, WEB_RESULT_NO_REQUEST);
-
-    DWORD status = 0;
-    DWORD cb = sizeof status;
-    if (!::HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &cb, nullptr))
+    const auto pExchange = std::make_shared<CExchange>(host, object, session);
+    auto* pShare = new std::shared_ptr<CExchange>(pExchange);
+    const uintptr_t h = ::_beginthreadex(nullptr, 0, ExchangeProc, pShare, 0, nullptr);
+    if (!h) {
+        delete pShare;
         return WEB_RESULT_NO_REQUEST;
-    if (status != HTTP_STATUS_OK)
-        return static_cast<int>(status);
-
-    // Read what has arrived, never more than one byte past the limit, so a
-    // dribbling or endless body is cut off by the deadline or the size.
-    char buf[4096];
-    for (;;) {
-        if (PastDeadline(start)) {
-            result.clear();
-            return WEB_RESULT_DEADLINE;
-        }
-        DWORD available = 0;
-        if (!::InternetQueryDataAvailable(request.Get(), &available, 0, 0))
-            return Failure(session, WEB_RESULT_NO_REQUEST);
-        if (available == 0)
-            break;
-        const DWORD want = static_cast<DWORD>(
-            std::min<size_t>({available, sizeof buf, WEB_MAX_BODY + 1 - result.size()}));
-        DWORD got = 0;
-        if (!::InternetReadFile(request.Get(), buf, want, &got))
-            return Failure(session, WEB_RESULT_NO_REQUEST);
-        if (got == 0)
-            break;
-        result.append(buf, got);
-        if (result.size() > WEB_MAX_BODY) {
-            result.clear();
-            return WEB_RESULT_BODY_TOO_LARGE;
-        }
     }
-    return WEB_RESULT_OK;
+    const HANDLE hThread = reinterpret_cast<HANDLE>(h);
+    const bool bEnded = ::WaitForSingleObject(hThread, dwLimitMs) == WAIT_OBJECT_0;
+    ::CloseHandle(hThread);
+    if (!bEnded) {
+        pExchange->bAbandoned = true;
+        return WEB_RESULT_DEADLINE;
+    }
+    session.m_strLastError = pExchange->strLastError;
+    if (pExchange->nCode == WEB_RESULT_OK)
+        result.swap(pExchange->strBody);
+    return pExchange->nCode;
 }

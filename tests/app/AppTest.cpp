@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
@@ -109,6 +110,31 @@ TEST_F(AppTest, UnreachableSiteStillReachesTheLauncher)
     ASSERT_TRUE(launcher) << launcher.Why();
     EXPECT_EQ(0, ::GlobalFindAtomA(PING_ATOM));
     EXPECT_EQ(0, ::GlobalFindAtomA(VERSION_ATOM));
+}
+
+// A site that trickles its answers a byte a second never ends them in time:
+// the two start-up requests together give up after about ten seconds, and the
+// launcher comes as for a site that cannot be reached.
+TEST_F(AppTest, TricklingSiteHoldsTheLauncherAtMostTenSeconds)
+{
+    const testing_support::StubAnswer trickled = testing_support::Trickled(Reply(200, "1.0.0.3"), 1000);
+    m_site.SetAnswer("/app/qorv/check.php", trickled);
+    m_site.SetAnswer("/app/qorv/version.php", trickled);
+    const DWORD start = ::GetTickCount();
+    Process p = StartProgram();
+    ASSERT_TRUE(p) << p.Why();
+    Window launcher = Launcher(p);
+    ASSERT_TRUE(launcher) << launcher.Why();
+    const DWORD elapsed = ::GetTickCount() - start;
+    std::printf("launcher after %lu ms\n", static_cast<unsigned long>(elapsed));
+    // The program's own start under Wine comes on top of the ten seconds.
+    EXPECT_LT(elapsed, 12500u);
+    EXPECT_EQ((std::vector<std::string>{PING_LINE, VERSION_LINE}), m_site.RequestLines());
+    EXPECT_EQ(0, ::GlobalFindAtomA(PING_ATOM));
+    EXPECT_EQ(0, ::GlobalFindAtomA(VERSION_ATOM));
+    // The requests given up may still be running; they do not hold the end.
+    ASSERT_TRUE(launcher.Child(IDC_BTN_EXIT).Click());
+    EXPECT_TRUE(p.WaitExit(3000));
 }
 
 TEST_F(AppTest, StartHidesTheLauncherAndEachPressOpensAFreshWorkWindow)

@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include "tests/web/SiteStub.h"
 #include "web/UpdateDlg.h"
 #include "web/VersionCheck.h"
+#include "web/WebAccess.h"
 
 using namespace testing_support;
 
@@ -203,8 +205,9 @@ protected:
     {
         m_site.ClearRequests();
         CNoticeDriver driver(::GetCurrentThreadId(), Close::ExitButton);
-        RunUsagePing(SITE);
-        const bool launcher = RunVersionCheck(SITE, RecordOpen);
+        const CDeadline startUp(WEB_STARTUP_DEADLINE_MS);
+        RunUsagePing(SITE, startUp);
+        const bool launcher = RunVersionCheck(SITE, RecordOpen, startUp);
         driver.Finish();
         Outcome o{launcher, false, false, driver.m_bSeen, driver.m_strCaption, driver.m_strLinkText};
         if (listening) {
@@ -291,6 +294,60 @@ TEST_F(StartUpTest, StateTable)
         EXPECT_EQ(!row.versionAtomAfter, next.checkSent);
     }
     EXPECT_TRUE(g_opened.empty());
+}
+
+// Whatever the site does, the launcher or the notice comes within about ten
+// seconds: the ping and the check share that time, and an answer that
+// completes within it is used as any other.
+TEST_F(StartUpTest, AHostileSiteHoldsTheStartAtMostTenSeconds)
+{
+    const StubAnswer trickledHead = Trickled(Reply(200, "1.0.0.3"), 1000);
+    const StubAnswer endlessHead = Endless("HTTP/1.0 200 OK\r\nX-Pad: ", "a", 500);
+    const StubAnswer trickledBody = Endless(Reply(200, "1").bytes, ".", 1000);
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    const StubAnswer endlessChunks = Endless(chunked, "1\r\n1\r\n", 200);
+    // A chunk size that never ends: leading zeros, one every half second.
+    const StubAnswer endlessChunkSize = Endless(chunked + "1", "0", 500);
+    // Slow, but whole well within the time.
+    const StubAnswer slowOther = Trickled(Reply(200, "1.0.0.4"), 25);
+
+    const StubAnswer ok = Reply(200, "ok");
+    struct Row {
+        const char* label;
+        StubAnswer ping, version;
+        const char* notice;     // the version link's text, or null for the launcher
+    };
+    const Row rows[] = {
+        {"a header trickled a byte a second", trickledHead, trickledHead, nullptr},
+        {"a header without end", endlessHead, endlessHead, nullptr},
+        {"a body trickled a byte a second", trickledBody, trickledBody, nullptr},
+        {"an endless chunked body", endlessChunks, endlessChunks, nullptr},
+        {"a chunk size without end", endlessChunkSize, endlessChunkSize, nullptr},
+        {"silence", Silent(), Silent(), nullptr},
+        {"a hostile ping, then a real answer", trickledHead, Reply(200, "1.0.0.4"), "<a>v1.0.0.4</a>"},
+        {"a slow real answer", ok, slowOther, "<a>v1.0.0.4</a>"},
+    };
+    ASSERT_TRUE(m_site.Start());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        DeleteAtoms();
+        m_site.SetAnswer("/app/qorv/check.php", row.ping);
+        m_site.SetAnswer("/app/qorv/version.php", row.version);
+        const DWORD start = ::GetTickCount();
+        const Outcome o = StartOnce(true);
+        const DWORD elapsed = ::GetTickCount() - start;
+        std::printf("%s: %s after %lu ms\n", row.label, o.launcher ? "launcher" : "notice",
+                    static_cast<unsigned long>(elapsed));
+        EXPECT_LT(elapsed, 11500u);
+        EXPECT_TRUE(o.pingSent);
+        EXPECT_TRUE(o.checkSent);
+        EXPECT_EQ(row.notice == nullptr, o.launcher);
+        if (row.notice) {
+            EXPECT_EQ(row.notice, o.linkText);
+        }
+        // Our own version, had it come in time, would have set it.
+        EXPECT_FALSE(HasAtom(ATOM_VERSION));
+    }
 }
 
 // The platform may read an answer that is not HTTP as an old-style 200 whose

@@ -95,8 +95,7 @@ TEST_F(RequestUrlTest, RequestLineAndHeaders)
 
 TEST_F(RequestUrlTest, Answers)
 {
-    StubAnswer endless = Reply(200, "");
-    endless.repeat.assign(4096, 'x');
+    const StubAnswer endless = Endless(Reply(200, "").bytes, std::string(4096, 'x'), 0);
     const std::string nul("1.0\0.0.3", 8);
     const std::string full(WEB_MAX_BODY, 'a');
 
@@ -134,15 +133,9 @@ TEST_F(RequestUrlTest, Answers)
 // Every failure is bounded: the start-up waits on each request.
 TEST_F(RequestUrlTest, FailuresEndInTime)
 {
-    StubAnswer silent;
-    silent.silent = true;
-    StubAnswer dribble = Reply(200, "1");
-    dribble.repeat = "1";
-    dribble.repeatEveryMs = 500;
-    StubAnswer slowHead;
-    slowHead.bytes = "H";
-    slowHead.repeat = "T";
-    slowHead.repeatEveryMs = 5000;
+    const StubAnswer dribble = Endless(Reply(200, "1").bytes, "1", 500);
+    const StubAnswer slowHead = Endless("H", "T", 5000);
+    const StubAnswer trickledHead = Trickled(Reply(200, "1.0.0.3"), 1000);
 
     struct Row {
         const char* label;
@@ -155,9 +148,10 @@ TEST_F(RequestUrlTest, FailuresEndInTime)
     const Row rows[] = {
         {"nothing listening", false, {}, "http://127.0.0.1/v", 10000, false},
         {"https loses the host", true, Reply(200, "1.0.0.3"), "https://127.0.0.1/v", 10000, false},
-        {"accepts and never answers", true, silent, "http://127.0.0.1/v", 10000, true},
+        {"accepts and never answers", true, Silent(), "http://127.0.0.1/v", 10000, true},
         {"a body that dribbles without end", true, dribble, "http://127.0.0.1/v", 11000, true},
         {"a byte every five seconds", true, slowHead, "http://127.0.0.1/v", 10000, true},
+        {"a header trickled a byte a second", true, trickledHead, "http://127.0.0.1/v", 10000, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
