@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "afx/WidePath.h"
+#include "collect/EntryTexts.h"
 #include "collect/JobUi.h"
 
 const char* const g_szOpeningText =
@@ -96,6 +97,13 @@ int CCollectJob::AskFolder(std::wstring& path, const char* title)
 {
     SyncScreen();
     return m_pUi->ChooseFolder(path, title);
+}
+
+void CCollectJob::CommitEdit(MP3FileEntry& e, const MP3FileEntry& edited)
+{
+    std::lock_guard<std::mutex> lock(m_entryLock);
+    CopyTagTexts(e, edited);
+    e.nTailSum = 0;
 }
 
 void CCollectJob::SetSource(const std::wstring& path)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -85,6 +86,15 @@ public:
     // The user, as the jobs see it (never null; the program's real one by default).
     IJobUi* m_pUi;
 
+    // Guards the tag texts and the fingerprint of the rows' entries: the tag
+    // dialog commits an edit under it on the window's thread, and the pass
+    // takes its copy of a row's texts under it, so the pass never sees an
+    // edit half made.
+    std::mutex& EntryLock() { return m_entryLock; }
+    // Puts an edit's tag texts into a row's entry, whole, and forgets the
+    // fingerprint of the file's last bytes, which are about to change.
+    void CommitEdit(MP3FileEntry& e, const MP3FileEntry& edited);
+
 private:
     friend bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
     friend int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
@@ -115,6 +125,7 @@ private:
     void SyncSizeIndex(bool bRebuild);
 
     std::atomic<bool> m_bStop{false};
+    std::mutex m_entryLock;
     int m_nShownPercent;
     // Folders entered by the current walk, by volume and file id.
     std::set<std::pair<DWORD, uint64_t>> m_visitedFolders;

@@ -16,6 +16,9 @@ public:
     // IDYES or IDNO.
     virtual int AskYesNo(HWND owner, const char* text) = 0;
     virtual void ShowMessage(HWND owner, const char* text) = 0;
+    // A message about something that went wrong; a plain message unless the
+    // user's side shows warnings otherwise.
+    virtual void ShowWarning(HWND owner, const char* text) { ShowMessage(owner, text); }
 
 protected:
     ~IJobUi() = default;

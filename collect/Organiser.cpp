@@ -97,9 +97,15 @@ int CCollectJob::TransferFiles(int nMode)
             ++m_nFailed;
             continue;
         }
-        // The tag dialog may rewrite the entry meanwhile; work on one reading.
-        const std::string artist = e->szArtist, album = e->szAlbum;
-        const uint32_t nSum = e->nTailSum;
+        // The tag dialog may commit an edit meanwhile; work on one consistent copy.
+        std::string artist, album;
+        uint32_t nSum;
+        {
+            std::lock_guard<std::mutex> lock(m_entryLock);
+            artist = e->szArtist;
+            album = e->szAlbum;
+            nSum = e->nTailSum;
+        }
         CTargetPath t;
         if (!bHaveDest || MakeTargetPath(m_szDest, dest, artist.c_str(), album.c_str(), e->szFileName,
                                          NameOfPath(e->wstrPath), t) != TARGET_OK) {
@@ -139,7 +145,12 @@ int CCollectJob::TransferFiles(int nMode)
         ++m_nSucceeded;
         // What now stands at the target is the source as fingerprinted, unless
         // the tag dialog rewrote the source meanwhile.
-        if (nSum != 0 && e->nTailSum == nSum)
+        bool bSumHolds;
+        {
+            std::lock_guard<std::mutex> lock(m_entryLock);
+            bSumHolds = nSum != 0 && e->nTailSum == nSum;
+        }
+        if (bSumHolds)
             m_targetSums[TargetKey(t.path)] = nSum;
         else
             m_targetSums.erase(TargetKey(t.path));
@@ -187,7 +198,11 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
     const auto it = pJob->m_sizeIndex.find(pEntry->nFileSize);
     if (it == pJob->m_sizeIndex.end())
         return false;
-    const uint32_t nSum = pEntry->nTailSum;
+    uint32_t nSum;
+    {
+        std::lock_guard<std::mutex> lock(pJob->m_entryLock);
+        nSum = pEntry->nTailSum;
+    }
     for (int row : it->second) {
         if (pJob->IsStopRequested())
             return false;

@@ -7,34 +7,13 @@
 #include "afx/FileFind.h"
 #include "afx/Handle.h"
 #include "afx/WidePath.h"
+#include "collect/EntryTexts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
 
 namespace {
 
 const char kSourceTitle[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// An empty tag text becomes the placeholder; any other is trimmed, so one of
-// blanks alone becomes an empty text.
-void PutEntryText(char* field, size_t cb, const std::string& text, const char* placeholder)
-{
-    if (text.empty()) {
-        lstrcpynA(field, placeholder, int(cb));
-        return;
-    }
-    size_t end = text.size();
-    while (end > 0 && IsBlank(text[end - 1]))
-        --end;
-    size_t begin = 0;
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    lstrcpynA(field, text.substr(begin, end - begin).c_str(), int(cb));
-}
 
 // What a file's name holds from its last dot on, dot included.
 std::wstring ExtensionOf(const std::wstring& name)
@@ -184,14 +163,7 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
         return 0;
 
     std::unique_ptr<MP3FileEntry> e(new MP3FileEntry());
-    PutEntryText(e->szArtist, sizeof e->szArtist, info.GetArtist(), "no artist");
-    PutEntryText(e->szAlbum, sizeof e->szAlbum, info.GetAlbum(), "no album");
-    PutEntryText(e->szTitle, sizeof e->szTitle, info.GetTitle(), "no title");
-    PutEntryText(e->szGenre, sizeof e->szGenre, GetGenreName(info.m_nGenre), "no genre");
-    PutEntryText(e->szComment, sizeof e->szComment, info.GetComment(), "no comment");
-    PutEntryText(e->szYear, sizeof e->szYear, info.GetYear(), "no year");
-    wsprintfA(e->szTrack, "%d", info.m_nTrack);
-    e->nGenre = info.m_nGenre;
+    PutEntryTexts(*e, info);
     lstrcpynA(e->szFileName, name.c_str(), sizeof e->szFileName);
     lstrcpynA(e->szPath, text.c_str(), sizeof e->szPath);
     e->wstrPath = info.m_wstrPath;

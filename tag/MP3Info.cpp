@@ -126,7 +126,9 @@ bool CMP3Info::WriteTag(const std::wstring& strPath, bool bRemove)
     const std::wstring path = LongPath(strPath.empty() ? m_wstrPath : strPath);
     if (path.empty())
         return false;
-    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    // A tag goes into a file that exists; a missing one is a failure, never
+    // a new file of 128 bytes.
+    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!hFile.IsValid())
         return false;
 

@@ -53,6 +53,11 @@ void CShellJobUi::ShowMessage(HWND owner, const char* text)
     ::MessageBoxA(owner, text, kCaption, MB_OK);
 }
 
+void CShellJobUi::ShowWarning(HWND owner, const char* text)
+{
+    ::MessageBoxA(owner, text, kCaption, MB_OK | MB_ICONWARNING);
+}
+
 IJobUi& ShellJobUi()
 {
     static CShellJobUi s_ui;

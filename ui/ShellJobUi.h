@@ -9,4 +9,5 @@ public:
     int ChooseFolder(std::wstring& path, const char* title) override;
     int AskYesNo(HWND owner, const char* text) override;
     void ShowMessage(HWND owner, const char* text) override;
+    void ShowWarning(HWND owner, const char* text) override;
 };

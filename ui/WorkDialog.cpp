@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "afx/WidePath.h"
+#include "collect/EntryTexts.h"
 #include "collect/JobUi.h"
 #include "res/resource.h"
 #include "tag/MP3Info.h"
@@ -19,6 +20,7 @@ const char kSourcePrompt[] = "mp3 파일이 존재하는 경로를 지정하여 
 const char kDestPrompt[] = "mp3파일을 복사 또는 옮길 경로를 지정하여 주십시오";
 const char kAskAddToList[] = "목록에 추가하시겠습니까?";
 const char kAskEndJob[] = "작업을 종료 하시겠습니까?";
+const char kSaveFailed[] = "태그를 저장하지 못했습니다.\r\n파일 : %s";
 
 struct ColumnDef
 {
@@ -240,17 +242,39 @@ void CWorkDialog::EditRowTag(int nItem)
     auto* pEntry = reinterpret_cast<MP3FileEntry*>(m_job.m_pList->GetItemData(nItem));
     if (!pEntry)
         return;
+    // The dialog edits a copy; a pass running meanwhile reads the entry, and
+    // sees the edit only once it is whole. This thread is the entries' only
+    // writer, so the copy needs no lock.
+    const MP3FileEntry before = *pEntry;
+    MP3FileEntry edited = before;
     // Owned by the work window, which takes no input while the tag is edited.
     CModifyTagDlg dlg(this);
-    dlg.m_pEntry = pEntry;
+    dlg.m_pEntry = &edited;
     if (dlg.DoModal() != IDOK)
         return;
+    m_job.CommitEdit(*pEntry, edited);
     // The row draws its texts from the entry.
     m_job.m_pList->RedrawItems(nItem, nItem);
-    // Before the write: the file's last bytes are about to change, and a
-    // pass running meanwhile must not trust their old fingerprint.
-    pEntry->nTailSum = 0;
-    SaveEntryTag(pEntry);
+    if (SaveEntryTag(pEntry))
+        return;
+
+    // Not written: the row shows what the file holds, and the user is told.
+    CMP3Info info;
+    {
+        std::lock_guard<std::mutex> lock(m_job.EntryLock());
+        if (info.ReadTag(pEntry->wstrPath)) {
+            PutEntryTexts(*pEntry, info);
+            pEntry->nTailSum = info.m_nTailSum;
+        } else {
+            CopyTagTexts(*pEntry, before);
+            pEntry->nTailSum = before.nTailSum;
+        }
+    }
+    m_job.m_pList->RedrawItems(nItem, nItem);
+    char text[1024];
+    wsprintfA(text, kSaveFailed, pEntry->szPath);
+    text[sizeof text - 1] = 0;
+    m_job.m_pUi->ShowWarning(m_hWnd, text);
 }
 
 bool SaveEntryTag(const MP3FileEntry* pEntry)

@@ -1,6 +1,9 @@
 #include "afx/WidePath.h"
 #include "tests/collect/JobHarness.h"
 
+#include <atomic>
+#include <thread>
+
 using namespace collect_test;
 using namespace testing_support;
 
@@ -401,4 +404,41 @@ TEST(CreateFolderPath, Table)
         }
     }
     EXPECT_EQ(Bytes({'x'}), ReadFile(dir / "file"));
+}
+
+// Edits committed while a pass runs: the pass sees each row's texts either
+// before or after an edit, never half of each, so every folder it makes is
+// one somebody typed.
+TEST_F(Organise, EditsRacingThePassNeverMakeAFolderNobodyTyped)
+{
+    const int kRows = 300;
+    for (int i = 0; i < kRows; ++i)
+        WriteFile(Src(std::to_string(i) + ".mp3"), MakeMp3(Tagged("Band", "Disc"), 300, static_cast<unsigned char>(i)));
+    m_ui.Folder(m_src).No();
+    ASSERT_EQ(1, RunCollect(MODE_COPY));
+    ASSERT_EQ(kRows, Rows());
+
+    const std::string a(100, 'a'), b(100, 'b');
+    std::atomic<bool> done{false};
+    std::thread editor([&] {
+        MP3FileEntry edit = {};
+        for (int round = 0; !done; ++round) {
+            const std::string& text = round % 2 ? a : b;
+            lstrcpyA(edit.szArtist, text.c_str());
+            lstrcpyA(edit.szAlbum, text.c_str());
+            for (int row = 0; row < kRows && !done; ++row)
+                m_job.CommitEdit(*Entry(row), edit);
+        }
+    });
+    m_ui.Yes().Folder(m_dst);
+    const int result = RunOrganise(MODE_COPY);
+    done = true;
+    editor.join();
+
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(kRows, m_job.m_nSucceeded + m_job.m_nFailed + m_job.m_nDuplicates);
+    for (const std::string& file : FilesUnder(m_dst)) {
+        const std::string folder = file.substr(0, file.rfind('\\'));
+        EXPECT_TRUE(folder == a + "\\" + a || folder == b + "\\" + b || folder == "Band\\Disc") << folder;
+    }
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "afx/WidePath.h"
 #include "res/resource.h"
 #include "tag/Genre.h"
@@ -104,7 +106,9 @@ TEST_F(TagEditTest, EditingARowUpdatesTheEntryTheRowAndTheFilesTag)
         Values entry;
         FileWant fileWant;
         TagFields record;      // when RECORD: the tag the file ends with
+        bool warned;           // the user is told the tag was not saved
     };
+    HANDLE held = INVALID_HANDLE_VALUE;
     const Case cases[] = {
         {"Save writes what was typed", Concat(audio, MakeTagRecord(old)),
          [](HWND dlg, const std::string&) {
@@ -161,13 +165,22 @@ TEST_F(TagEditTest, EditingARowUpdatesTheEntryTheRowAndTheFilesTag)
          },
          {longTitle, "Old Artist", "Old Album", "3", 17, g_GenreNames[17], "20245", longComment}, RECORD,
          {longTitle, "Old Artist", "Old Album", "2024", longComment, 3, 17}},
+        // A save that cannot be made is said, and the row shows what the file
+        // holds, not what was typed.
         {"a file gone since the scan is not written again", Concat(audio, MakeTagRecord(old)),
          [](HWND dlg, const std::string& path) {
              ::DeleteFileA(path.c_str());
              SetBox(dlg, IDC_EDIT_TITLE, "gone");
              Press(dlg, IDC_BTN_SAVE);
          },
-         {"gone", "Old Artist", "Old Album", "3", 17, g_GenreNames[17], "1999", "old comment"}, MISSING, {}},
+         oldValues, MISSING, {}, true},
+        {"a file another program holds open", Concat(audio, MakeTagRecord(old)),
+         [&](HWND dlg, const std::string& path) {
+             held = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+             SetBox(dlg, IDC_EDIT_TITLE, "held");
+             Press(dlg, IDC_BTN_SAVE);
+         },
+         oldValues, UNCHANGED, {}, true},
     };
 
     for (const Case& c : cases) {
@@ -200,6 +213,12 @@ TEST_F(TagEditTest, EditingARowUpdatesTheEntryTheRowAndTheFilesTag)
             m_dlg->EditRowTag(0);
             ASSERT_TRUE(driver.Found());
         }
+        if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+        const std::vector<std::string> told = m_ui.Messages();
+        EXPECT_EQ(c.warned ? 1 : 0, std::count(told.begin(), told.end(),
+                                                "태그를 저장하지 못했습니다.\r\n파일 : " + path));
 
         EXPECT_EQ("MP3 Sorvane", caption);
         EXPECT_FALSE(workWindowEnabled) << "the work window takes no input while the tag is edited";

@@ -1,0 +1,16 @@
+#pragma once
+#include "collect/FileEntry.h"
+
+class CMP3Info;
+
+// The texts an entry shows for a tag: each field trimmed of blanks at both
+// ends, an empty field as its placeholder ("no artist", "no album", ...; a
+// field of blanks alone becomes an empty text),
+// the genre by name, the track as a number ("0" for none). Cut to the
+// entry's buffers by bytes.
+void PutEntryTexts(MP3FileEntry& e, const CMP3Info& info);
+
+// The tag texts of one entry (title, artist, album, track, genre, year,
+// comment) given those of another; the file, its fingerprint and its target
+// stay.
+void CopyTagTexts(MP3FileEntry& to, const MP3FileEntry& from);
