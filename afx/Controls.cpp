@@ -3,54 +3,51 @@
 void CStatic::SetWindowText(const char* text)
 {
     if (IsOwnThread()) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_bPending = false; // an older text from another thread must not come back
-        }
+        // An older text from another thread must not come back.
+        m_pending.Lock()->bSet = false;
         ::SetWindowTextA(m_hWnd, text);
         return;
     }
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_strPending = text;
-    m_bPending = true;
+    auto pending = m_pending.Lock();
+    pending->strText = text;
+    pending->bSet = true;
 }
 
 void CStatic::FlushDeferred()
 {
     std::string text;
     {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (!m_bPending)
+        auto pending = m_pending.Lock();
+        if (!pending->bSet)
             return;
-        text.swap(m_strPending);
-        m_bPending = false;
+        text.swap(pending->strText);
+        pending->bSet = false;
     }
     ::SetWindowTextA(m_hWnd, text.c_str());
 }
 
 void CProgressCtrl::SetPos(int pos)
 {
+    auto p = m_pos.Lock();
     if (IsOwnThread()) {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_nPending = -1;
-        if (pos != m_nShown || pos != GetPos())
+        p->nPending = -1;
+        if (pos != p->nShown || pos != GetPos())
             SendMessage(PBM_SETPOS, pos);
-        m_nShown = pos;
+        p->nShown = pos;
         return;
     }
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_nPending = pos;
+    p->nPending = pos;
 }
 
 void CProgressCtrl::FlushDeferred()
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_nPending < 0)
+    auto p = m_pos.Lock();
+    if (p->nPending < 0)
         return;
-    if (m_nPending != m_nShown)
-        SendMessage(PBM_SETPOS, m_nPending);
-    m_nShown = m_nPending;
-    m_nPending = -1;
+    if (p->nPending != p->nShown)
+        SendMessage(PBM_SETPOS, p->nPending);
+    p->nShown = p->nPending;
+    p->nPending = -1;
 }
 
 int CListCtrl::InsertColumn(int column, const char* caption, int format, int width, int subItem)
@@ -66,29 +63,28 @@ int CListCtrl::InsertColumn(int column, const char* caption, int format, int wid
 
 int CListCtrl::GetItemCount() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return int(m_rows.size());
+    return int(m_rows.Lock()->size());
 }
 
 int CListCtrl::InsertItem(int /*nItem*/, LPARAM data)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_rows.push_back(data);
-    return int(m_rows.size()) - 1;
+    auto rows = m_rows.Lock();
+    rows->push_back(data);
+    return int(rows->size()) - 1;
 }
 
 LPARAM CListCtrl::GetItemData(int row) const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return row >= 0 && size_t(row) < m_rows.size() ? m_rows[row] : 0;
+    auto rows = m_rows.Lock();
+    return row >= 0 && size_t(row) < rows->size() ? (*rows)[row] : 0;
 }
 
 void CListCtrl::DeleteAllItems()
 {
     {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_rows.clear();
-        m_rows.shrink_to_fit();
+        auto rows = m_rows.Lock();
+        rows->clear();
+        rows->shrink_to_fit();
     }
     m_nShown = 0;
     if (m_hWnd)
@@ -117,10 +113,10 @@ bool CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* result)
     LPARAM data = 0;
     bool exists;
     {
-        std::lock_guard<std::mutex> lock(m_lock);
-        exists = item.iItem >= 0 && size_t(item.iItem) < m_rows.size();
+        auto rows = m_rows.Lock();
+        exists = item.iItem >= 0 && size_t(item.iItem) < rows->size();
         if (exists)
-            data = m_rows[item.iItem];
+            data = (*rows)[item.iItem];
     }
     if (exists && m_pSource)
         m_pSource->GetCellText(item.iItem, data, item.iSubItem, text, sizeof text);

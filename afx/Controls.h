@@ -16,6 +16,58 @@
 // (CDialog::FlushControls, on a timer and on WM_APP_SYNC). Written from the
 // window's own thread, they take effect at once.
 
+// State a writer thread and the window's thread share, behind a lock of its
+// own. A writer ended by force may die inside the lock, leaving it held for
+// ever and the state half written: RecoverFromKilledWriter then leaves both
+// behind, never touched nor freed again, and starts afresh, so that nothing
+// after a forced end waits on the dead thread.
+template <class T>
+class CWriterShared
+{
+    struct Slot
+    {
+        std::mutex lock;
+        T data;
+    };
+
+public:
+    // The state, locked while this lives.
+    class Locked
+    {
+    public:
+        explicit Locked(Slot& slot) : m_guard(slot.lock), m_data(slot.data) {}
+        T* operator->() const { return &m_data; }
+        T& operator*() const { return m_data; }
+
+    private:
+        std::lock_guard<std::mutex> m_guard;
+        T& m_data;
+    };
+
+    CWriterShared() : m_pSlot(new Slot) {}
+    ~CWriterShared() { delete m_pSlot; }
+    CWriterShared(const CWriterShared&) = delete;
+    CWriterShared& operator=(const CWriterShared&) = delete;
+
+    Locked Lock() const { return Locked(*m_pSlot); }
+
+    // Only on the window's thread, once the writer is gone. True when it had
+    // died holding the lock: the state it held is abandoned, a fresh one in
+    // its place.
+    bool RecoverFromKilledWriter()
+    {
+        if (m_pSlot->lock.try_lock()) {
+            m_pSlot->lock.unlock();
+            return false;
+        }
+        m_pSlot = new Slot;
+        return true;
+    }
+
+private:
+    Slot* m_pSlot;
+};
+
 class CButton : public CWnd {};
 class CEdit : public CWnd {};
 
@@ -24,11 +76,16 @@ class CStatic : public CWnd
 public:
     void SetWindowText(const char* text) override;
     void FlushDeferred() override;
+    // See CWriterShared: a text a killed writer was leaving is dropped.
+    void RecoverFromKilledWriter() { m_pending.RecoverFromKilledWriter(); }
 
 private:
-    std::mutex m_lock;
-    std::string m_strPending;
-    bool m_bPending = false;
+    struct Pending
+    {
+        std::string strText;
+        bool bSet = false;
+    };
+    CWriterShared<Pending> m_pending;
 };
 
 class CComboBox : public CWnd
@@ -48,11 +105,16 @@ public:
     void SetPos(int pos);
     int GetPos() const { return int(SendMessage(PBM_GETPOS)); }
     void FlushDeferred() override;
+    // See CWriterShared: a position a killed writer was leaving is dropped.
+    void RecoverFromKilledWriter() { m_pos.RecoverFromKilledWriter(); }
 
 private:
-    std::mutex m_lock;
-    int m_nPending = -1;
-    int m_nShown = -1;
+    struct Positions
+    {
+        int nPending = -1;
+        int nShown = -1;
+    };
+    CWriterShared<Positions> m_pos;
 };
 
 // Supplies the texts of a virtual list's cells from the rows' data values.
@@ -93,9 +155,13 @@ public:
     void FlushDeferred() override;
     bool OnReflectedNotify(NMHDR* hdr, LRESULT* result) override;
 
+    // See CWriterShared. When the killed writer held the row store, the rows
+    // go, and what their data values point at is never released: the store
+    // may be half grown, and reading it could free what was never there.
+    void RecoverFromKilledWriter() { m_rows.RecoverFromKilledWriter(); }
+
 private:
-    mutable std::mutex m_lock;
-    std::vector<LPARAM> m_rows;
+    CWriterShared<std::vector<LPARAM>> m_rows;
     int m_nShown = 0;
     IListTextSource* m_pSource = nullptr;
 };

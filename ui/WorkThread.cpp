@@ -13,14 +13,26 @@ const DWORD STOP_EXPECTED_MS = 2000;
 // While waiting, the worker's modal windows are closed again this often: one
 // may have opened just after the stop was asked.
 const DWORD RECLOSE_INTERVAL_MS = 100;
-// Last resort for a worker stuck in the platform (a dead network drive): a
-// forced end can leave a lock held, so it comes only long after.
-const DWORD FORCED_END_MS = 10000;
 
 const char kJobDone[] = "작업완료";
 const char kJobCancelled[] = "작업취소";
 
+// A worker ended by force may have died inside the lock of a control it was
+// writing to. The controls leave behind whatever it held, so that clearing
+// the list and bringing the window up to date do not wait on it for ever.
+void RecoverControlsFromKilledWorker(CWorkDialog& dlg)
+{
+    dlg.m_listFiles.RecoverFromKilledWriter();
+    dlg.m_progress.RecoverFromKilledWriter();
+    dlg.m_staticStatus.RecoverFromKilledWriter();
+    dlg.m_staticProgress.RecoverFromKilledWriter();
+    dlg.m_staticPaths.RecoverFromKilledWriter();
+}
+
 } // namespace
+
+// Last resort for a worker stuck in the platform (a dead network drive).
+DWORD CWorkThreadEx::s_dwForcedEndMs = 10000;
 
 bool CThreadEx::HasEnded() const
 {
@@ -35,10 +47,8 @@ unsigned __stdcall ThreadProc(void* pParam)
 
 CWorkThreadEx::~CWorkThreadEx()
 {
-    if (HasEnded())
-        return;
-    if (!WaitDeliveringSent(m_hThread, STOP_EXPECTED_MS))
-        ::TerminateThread(m_hThread, 0);
+    while (!HasEnded())
+        WaitDeliveringSent(m_hThread, STOP_EXPECTED_MS);
 }
 
 void CWorkThreadEx::Run()
@@ -116,9 +126,10 @@ void CWorkDialog::StopWorkThread()
             CloseThreadModalWindows(pWorker->m_nThreadID);
             if (WaitDeliveringSent(pWorker->m_hThread, RECLOSE_INTERVAL_MS))
                 break;
-            if (::GetTickCount() - dwStart >= FORCED_END_MS) {
+            if (::GetTickCount() - dwStart >= CWorkThreadEx::s_dwForcedEndMs) {
                 ::TerminateThread(pWorker->m_hThread, 0);
                 ::WaitForSingleObject(pWorker->m_hThread, INFINITE);
+                RecoverControlsFromKilledWorker(*this);
                 break;
             }
         }

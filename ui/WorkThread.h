@@ -36,12 +36,16 @@ class CWorkThreadEx : public CThreadEx
 {
 public:
     CWorkThreadEx(CWorkDialog* pOwner, int nJobKind) : m_pOwner(pOwner), m_nJobKind(nJobKind) {}
-    // Normally the thread has ended by now (the owner stops it first); a
-    // worker deleted while it still runs is waited for, and ended by force
-    // only when it does not end.
+    // The owner ends the thread (StopWorkThread) before it lets the worker
+    // go. Should one still run here, it is waited for, never ended by force:
+    // no one here could recover what a killed thread held.
     ~CWorkThreadEx() override;
 
     void Run() override;
+
+    // How long a stop waits for the worker before it ends it by force
+    // (10 s); tests shorten it.
+    static DWORD s_dwForcedEndMs;
 
     CWorkDialog* m_pOwner;
     int m_nJobKind;
