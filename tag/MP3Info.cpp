@@ -121,14 +121,13 @@ bool CMP3Info::WriteTag(const std::string& strPath, bool bRemove)
     return WriteTag(strPath.empty() ? m_wstrPath : LongPath(strPath), bRemove);
 }
 
-bool CMP3Info::WriteTag(const std::wstring& strPath, bool bRemove)
+bool CMP3Info::WriteTag(const std::wstring& strPath, bool bRemove, bool bCreate)
 {
     const std::wstring path = LongPath(strPath.empty() ? m_wstrPath : strPath);
     if (path.empty())
         return false;
-    // A tag goes into a file that exists; a missing one is a failure, never
-    // a new file of 128 bytes.
-    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                bCreate ? OPEN_ALWAYS : OPEN_EXISTING, 0, nullptr));
     if (!hFile.IsValid())
         return false;
 

@@ -20,7 +20,9 @@ public:
     // An empty path stands for the path of the last successful ReadTag.
     // bRemove cuts the tag off instead of writing the fields.
     bool WriteTag(const std::string& strPath, bool bRemove);
-    bool WriteTag(const std::wstring& strPath, bool bRemove);
+    // bCreate false: a missing file is a failure, not a new file holding
+    // only the record.
+    bool WriteTag(const std::wstring& strPath, bool bRemove, bool bCreate = true);
 
     std::string GetArtist() const { return m_strArtist; }
     std::string GetTitle() const { return m_strTitle; }
