@@ -1,10 +1,10 @@
 #include "app/LauncherDlg.h"
 
+#include "res/Texts.h"
 #include "res/resource.h"
 #include "ui/WorkDialog.h"
 
 namespace {
-const char kInfoText[] = "MP3 Sorvane\r\n흩어져있는 mp3 파일들을 한곳으로 모으는 프로그램입니다.";
 
 using Entry = TMessageEntry<CMP3SorvaneDlg>;
 }
@@ -42,7 +42,7 @@ BOOL CMP3SorvaneDlg::OnInitDialog()
     CDialog::OnInitDialog();
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
-    m_staticInfo.SetWindowText(kInfoText);
+    m_staticInfo.SetWindowText(TEXT_LAUNCHER_INFO);
     return TRUE;
 }
 

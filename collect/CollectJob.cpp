@@ -5,11 +5,8 @@
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
 #include "collect/JobUi.h"
+#include "res/Texts.h"
 
-const char* const g_szOpeningText =
-    "100% 무료 MP3 Sorvane 입니다\r\n"
-    "하위 작업시작 버튼을 클릭하지 않은 경우에는 기본설정으로 복사가 이루어 지게 됩니다.\r\n"
-    "mp3파일이 존재하는 경로를 설정한 후에 mp3파일의 태그를 수정하실 수 있습니다.";
 
 namespace {
 // How long one attempt to reach the window waits before the stop request
@@ -46,8 +43,8 @@ void CCollectJob::Reset()
 
 void CCollectJob::ShowPaths()
 {
-    char line[1024];
-    wsprintfA(line, "mp3 가 존재하는 경로 : %s\r\n이동 및 복사를 할 경로 : %s", m_szSource, m_szDest);
+    char line[JOB_TEXT_SIZE];
+    wsprintfA(line, TEXT_PATHS_FORMAT, m_szSource, m_szDest);
     line[sizeof line - 1] = 0;
     if (m_pPathLine)
         m_pPathLine->SetWindowText(line);
@@ -59,7 +56,7 @@ void CCollectJob::SetProgress(int nDone, int nCount)
         return;
     // In single precision, each step rounded to it, whatever the FPU keeps.
     volatile float ratio = float(nDone) / float(nCount);
-    volatile float pos = ratio * 500.0f;
+    volatile float pos = ratio * float(PROGRESS_RANGE);
     volatile float scaled = float(nDone) * 100.0f;
     volatile float percent = scaled / float(nCount);
     if (m_pProgress)
@@ -67,7 +64,7 @@ void CCollectJob::SetProgress(int nDone, int nCount)
     const int nPercent = int(percent);
     if (m_pProgressText && nPercent != m_nShownPercent) {
         char label[32];
-        wsprintfA(label, "%d %%", nPercent);
+        wsprintfA(label, TEXT_PROGRESS_FORMAT, nPercent);
         m_pProgressText->SetWindowText(label);
         m_nShownPercent = nPercent;
     }

@@ -18,6 +18,12 @@
 class CFileFind;
 class IJobUi;
 
+// The bytes of the job's status text and of each chosen path's text, with
+// the closing zero; wsprintfA cuts at this many too.
+enum { JOB_TEXT_SIZE = 1024 };
+// The progress bar's range: a pass moves it from 0 to this.
+enum { PROGRESS_RANGE = 500 };
+
 // The job context the work window holds: the controls a job writes to, the
 // buffer it composes status texts in, the chosen paths, the owner of its
 // message boxes and the counters of the last scans and pass.
@@ -31,7 +37,7 @@ public:
 
     // Writes the path line from m_szSource and m_szDest.
     void ShowPaths();
-    // Moves the progress bar (range 0..500) and its label to nDone of nCount.
+    // Moves the progress bar (0..PROGRESS_RANGE) and its label to nDone of nCount.
     // Each is written only when its value changes.
     void SetProgress(int nDone, int nCount);
 
@@ -71,15 +77,15 @@ public:
     CStatic* m_pStatus;
     CStatic* m_pProgressText;
     CStatic* m_pPathLine;
-    char m_szText[1024];
+    char m_szText[JOB_TEXT_SIZE];
     int m_nTotal;
     int m_nSucceeded;
     int m_nFailed;
     int m_nDuplicates;
     HWND m_hOwner;
     // The chosen paths as the user reads them, and exactly (empty: none).
-    char m_szSource[1024];
-    char m_szDest[1024];
+    char m_szSource[JOB_TEXT_SIZE];
+    char m_szDest[JOB_TEXT_SIZE];
     std::wstring m_wstrSource;
     std::wstring m_wstrDest;
 
@@ -154,5 +160,3 @@ int CreateFolderPath(const char* path);
 // The same for a long path (see afx/WidePath.h).
 int CreateFolderPath(const std::wstring& path);
 
-// The opening text of the work window, which the pass puts at the head of its texts.
-extern const char* const g_szOpeningText;

@@ -1,11 +1,31 @@
 #pragma once
 #include "afx/Controls.h"
 
-// The nine columns of a file-list row, drawn from the row's MP3FileEntry:
-// number (row + 1), path, artist, album, track, title, genre, year, comment.
+// The columns of a file-list row, in order, drawn from the row's MP3FileEntry.
+enum EntryColumn {
+    COLUMN_NUMBER,   // row + 1
+    COLUMN_PATH,
+    COLUMN_ARTIST,
+    COLUMN_ALBUM,
+    COLUMN_TRACK,
+    COLUMN_TITLE,
+    COLUMN_GENRE,
+    COLUMN_YEAR,
+    COLUMN_COMMENT,
+    COLUMN_COUNT
+};
+
+struct CColumnDef
+{
+    const char* caption;
+    int width;   // pixels
+};
+
+// Caption and width of each column, by EntryColumn.
+extern const CColumnDef g_EntryColumns[COLUMN_COUNT];
+
 class CEntryColumns : public IListTextSource
 {
 public:
-    enum { COLUMN_COUNT = 9 };
     void GetCellText(int row, LPARAM data, int column, char* buf, int cb) override;
 };

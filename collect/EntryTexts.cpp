@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "res/Texts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
 
@@ -35,12 +36,12 @@ void PutEntryText(char* field, size_t cb, const std::string& text, const char* p
 
 void PutEntryTexts(MP3FileEntry& e, const CMP3Info& info)
 {
-    PutEntryText(e.szArtist, sizeof e.szArtist, info.GetArtist(), "no artist");
-    PutEntryText(e.szAlbum, sizeof e.szAlbum, info.GetAlbum(), "no album");
-    PutEntryText(e.szTitle, sizeof e.szTitle, info.GetTitle(), "no title");
-    PutEntryText(e.szGenre, sizeof e.szGenre, GetGenreName(info.m_nGenre), "no genre");
-    PutEntryText(e.szComment, sizeof e.szComment, info.GetComment(), "no comment");
-    PutEntryText(e.szYear, sizeof e.szYear, info.GetYear(), "no year");
+    PutEntryText(e.szArtist, sizeof e.szArtist, info.GetArtist(), PLACEHOLDER_ARTIST);
+    PutEntryText(e.szAlbum, sizeof e.szAlbum, info.GetAlbum(), PLACEHOLDER_ALBUM);
+    PutEntryText(e.szTitle, sizeof e.szTitle, info.GetTitle(), PLACEHOLDER_TITLE);
+    PutEntryText(e.szGenre, sizeof e.szGenre, GetGenreName(info.m_nGenre), PLACEHOLDER_GENRE);
+    PutEntryText(e.szComment, sizeof e.szComment, info.GetComment(), PLACEHOLDER_COMMENT);
+    PutEntryText(e.szYear, sizeof e.szYear, info.GetYear(), PLACEHOLDER_YEAR);
     wsprintfA(e.szTrack, "%d", info.m_nTrack);
     e.nGenre = info.m_nGenre;
 }

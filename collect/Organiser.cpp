@@ -6,12 +6,11 @@
 #include "afx/WidePath.h"
 #include "collect/SafeTransfer.h"
 #include "collect/TargetPath.h"
+#include "res/Texts.h"
 #include "tag/MP3Info.h"
 
 namespace {
 
-const char kConfirmText[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
-const char kDestTitle[] = "복사 또는 이동시킬 폴더를 선택하여 주세요";
 
 
 bool IsFolder(const std::wstring& path)
@@ -48,21 +47,20 @@ int CCollectJob::OrganiseFiles(int nMode)
 {
     if (IsStopRequested())
         return 0;
-    if (AskYesNo(kConfirmText) != IDYES)
+    if (AskYesNo(TEXT_CONFIRM_ORGANISE) != IDYES)
         return IsStopRequested() ? 0 : 1;
     if (IsStopRequested())
         return 0;
 
     std::wstring chosen;
-    if (!AskFolder(chosen, kDestTitle) || IsStopRequested())
+    if (!AskFolder(chosen, TEXT_DEST_TITLE) || IsStopRequested())
         return 0;
     SetDest(chosen);
     ShowPaths();
 
     if (!TransferFiles(nMode))
         return 0;
-    SetStatus("%s\r\n작업완료\r\n총 파일 수 : %d 개, 성공 : %d 개, 중복파일 : %d개, 실패 : %d 개", g_szOpeningText, m_nTotal,
-              m_nSucceeded, m_nDuplicates, m_nFailed);
+    SetStatus(TEXT_SUMMARY_FORMAT, TEXT_OPENING, m_nTotal, m_nSucceeded, m_nDuplicates, m_nFailed);
     return 1;
 }
 
@@ -71,7 +69,7 @@ int CCollectJob::TransferFiles(int nMode)
     m_nSucceeded = m_nFailed = m_nDuplicates = 0;
     if (m_wstrDest.empty()) {
         std::wstring chosen;
-        AskFolder(chosen, kDestTitle);
+        AskFolder(chosen, TEXT_DEST_TITLE);
         if (IsStopRequested())
             return 0;
         SetDest(chosen);
@@ -129,8 +127,7 @@ int CCollectJob::TransferFiles(int nMode)
         }
 
         const bool bCopy = nMode == MODE_COPY;
-        SetStatus(bCopy ? "%s\r\n[%s] 에서\r\n[%s] 으로 복사 중입니다." : "%s\r\n[%s] 에서\r\n[%s] 으로 이동 중입니다.",
-                  g_szOpeningText, e->szPath, target.c_str());
+        SetStatus(bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, e->szPath, target.c_str());
         // In a folder of its own making the pass knows the names; one taken
         // there is rare, and the final rename refuses it all the same.
         const TargetCheck check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
@@ -154,8 +151,7 @@ int CCollectJob::TransferFiles(int nMode)
             m_targetSums[TargetKey(t.path)] = nSum;
         else
             m_targetSums.erase(TargetKey(t.path));
-        SetStatus(bCopy ? "%s\r\n[%s] 에서\r\n[%s] 으로 복사 완료 하였습니다." : "%s\r\n[%s] 에서\r\n[%s] 으로 이동 하였습니다.",
-                  g_szOpeningText, e->szPath, target.c_str());
+        SetStatus(bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, e->szPath, target.c_str());
     }
     return 1;
 }

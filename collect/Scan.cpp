@@ -8,12 +8,12 @@
 #include "afx/Handle.h"
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
+#include "res/Texts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
 
 namespace {
 
-const char kSourceTitle[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
 
 // What a file's name holds from its last dot on, dot included.
 std::wstring ExtensionOf(const std::wstring& name)
@@ -29,19 +29,17 @@ int CCollectJob::CollectFiles(int nMode)
     if (IsStopRequested())
         return 0;
     std::wstring chosen;
-    if (!AskFolder(chosen, kSourceTitle) || IsStopRequested())
+    if (!AskFolder(chosen, TEXT_SOURCE_TITLE) || IsStopRequested())
         return 0;
     SetSource(chosen);
     const std::string chosenText = TextFromWide(chosen);
-    SetStatus("경로 : [%s] 를 선택하였습니다.", m_szSource);
+    SetStatus(TEXT_SOURCE_CHOSEN_FORMAT, m_szSource);
     ShowPaths();
 
     SearchFolder(chosen);
     if (IsStopRequested())
         return 0;
-    SetStatus("파일 조회 완료 : [%s]\r\n파일 총 갯수 : %d 개\r\n가수와 제목 태그가 없을 경우 작업 진행이 안됩니다.\r\n"
-              "필히 설정해주시길 바랍니다.",
-              chosenText.c_str(), m_nTotal);
+    SetStatus(TEXT_SCAN_REPORT_FORMAT, chosenText.c_str(), m_nTotal);
 
     OrganiseFiles(nMode);
     return IsStopRequested() ? 0 : 1;
@@ -92,7 +90,7 @@ void CCollectJob::SearchFolder(const std::wstring& path)
 
 std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path)
 {
-    SetStatus("디렉토리 : [%s]", TextFromWide(PlainPath(path)).c_str());
+    SetStatus(TEXT_FOLDER_FORMAT, TextFromWide(PlainPath(path)).c_str());
     const DWORD attrs = ::GetFileAttributesW(path.c_str());
     const bool bFolder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
     if (bFolder && !EnterFolderOnce(path))
@@ -125,8 +123,8 @@ void CCollectJob::ListFile(const CFileFind& finder)
     // A path the entry cannot hold is refused whole, never cut.
     const std::string text = TextFromWide(PlainPath(file));
     if (text.size() >= sizeof(MP3FileEntry::szPath)) {
-        char message[1024];
-        wsprintfA(message, "전체경로가 너무 깁니다.\r\n경로 : %s", text.c_str());
+        char message[JOB_TEXT_SIZE];
+        wsprintfA(message, TEXT_PATH_TOO_LONG_FORMAT, text.c_str());
         message[sizeof message - 1] = 0;
         Tell(message);
         ++m_nFailed;
@@ -157,7 +155,7 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
     if (text.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
         return 0;
 
-    pJob->SetStatus("파일 분석 중 : [%s]", text.c_str());
+    pJob->SetStatus(TEXT_ANALYSING_FORMAT, text.c_str());
     CMP3Info info;
     if (!info.ReadTag(path))
         return 0;
@@ -168,7 +166,7 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
     lstrcpynA(e->szPath, text.c_str(), sizeof e->szPath);
     e->wstrPath = info.m_wstrPath;
 
-    pJob->SetStatus("파일 식별 값 선정 중 : [%s]", text.c_str());
+    pJob->SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
     e->nFileSize = nFileSize;
     e->nTailSum = info.m_nTailSum;
 
@@ -179,6 +177,6 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
     e.release();
 
     info.Reset();
-    pJob->SetStatus("파일 넣기 완료 : [%s]", text.c_str());
+    pJob->SetStatus(TEXT_LISTED_FORMAT, text.c_str());
     return 1;
 }

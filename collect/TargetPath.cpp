@@ -7,6 +7,7 @@
 
 #include "afx/WidePath.h"
 #include "collect/FileEntry.h"
+#include "res/Texts.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, 
                             const char* album, const char* nameText, const std::wstring& name, CTargetPath& out)
 {
     out = CTargetPath();
-    if (!NamesFolderLevels(artist, "no artist") || !NamesFolderLevels(album, "no album"))
+    if (!NamesFolderLevels(artist, PLACEHOLDER_ARTIST) || !NamesFolderLevels(album, PLACEHOLDER_ALBUM))
         return TARGET_NO_LEVEL;
     const std::string text = std::string(destText) + "\\" + artist + "\\" + album + "\\" + nameText;
     if (text.size() >= sizeof(MP3FileEntry::szTargetPath))

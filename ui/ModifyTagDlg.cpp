@@ -1,5 +1,6 @@
 #include "ui/ModifyTagDlg.h"
 
+#include "res/Texts.h"
 #include "res/resource.h"
 #include "tag/Genre.h"
 
@@ -41,7 +42,7 @@ bool CModifyTagDlg::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result)
 BOOL CModifyTagDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SetWindowText("MP3 Sorvane");
+    SetWindowText(TEXT_CAPTION);
 
     // Item n is genre n: the box must not sort.
     for (int i = 0; i < GENRE_COUNT; ++i)

@@ -2,11 +2,10 @@
 
 #include <cstring>
 
+#include "res/Texts.h"
 #include "ui/FolderChooser.h"
 
 namespace {
-
-const char kCaption[] = "MP3 Sorvane";
 
 bool IsDialogWindow(HWND hWnd)
 {
@@ -45,17 +44,17 @@ int CShellJobUi::ChooseFolder(std::wstring& path, const char* title)
 
 int CShellJobUi::AskYesNo(HWND owner, const char* text)
 {
-    return ::MessageBoxA(owner, text, kCaption, MB_YESNO);
+    return ::MessageBoxA(owner, text, TEXT_CAPTION, MB_YESNO);
 }
 
 void CShellJobUi::ShowMessage(HWND owner, const char* text)
 {
-    ::MessageBoxA(owner, text, kCaption, MB_OK);
+    ::MessageBoxA(owner, text, TEXT_CAPTION, MB_OK);
 }
 
 void CShellJobUi::ShowWarning(HWND owner, const char* text)
 {
-    ::MessageBoxA(owner, text, kCaption, MB_OK | MB_ICONWARNING);
+    ::MessageBoxA(owner, text, TEXT_CAPTION, MB_OK | MB_ICONWARNING);
 }
 
 IJobUi& ShellJobUi()

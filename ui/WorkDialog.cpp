@@ -8,29 +8,14 @@
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
 #include "collect/JobUi.h"
+#include "res/Texts.h"
 #include "res/resource.h"
 #include "tag/MP3Info.h"
 #include "ui/ModifyTagDlg.h"
 
 namespace {
 
-const char kCaption[] = "MP3 Sorvane";
-const char kPathFormat[] = "mp3 가 존재하는 경로 : %s\r\n이동 및 복사를 할 경로 : %s";
-const char kSourcePrompt[] = "mp3 파일이 존재하는 경로를 지정하여 주십시오";
-const char kDestPrompt[] = "mp3파일을 복사 또는 옮길 경로를 지정하여 주십시오";
-const char kAskAddToList[] = "목록에 추가하시겠습니까?";
-const char kAskEndJob[] = "작업을 종료 하시겠습니까?";
-const char kSaveFailed[] = "태그를 저장하지 못했습니다.\r\n파일 : %s";
 
-struct ColumnDef
-{
-    const char* caption;
-    int width;
-};
-const ColumnDef kColumns[] = {
-    {"번호", 40}, {"파일경로", 280}, {"가수", 80}, {"앨범", 100}, {"트랙", 50},
-    {"제목", 100}, {"장르", 80}, {"연도", 80}, {"Comment", 210},
-};
 
 using Entry = TMessageEntry<CWorkDialog>;
 const Entry kMessageMap[] = {
@@ -107,15 +92,15 @@ BOOL CWorkDialog::OnInitDialog()
 
 void CWorkDialog::ShowOpeningTexts()
 {
-    m_staticStatus.SetWindowText(g_szOpeningText);
-    char szPaths[1024];
-    wsprintfA(szPaths, kPathFormat, kSourcePrompt, kDestPrompt);
+    m_staticStatus.SetWindowText(TEXT_OPENING);
+    char szPaths[JOB_TEXT_SIZE];
+    wsprintfA(szPaths, TEXT_PATHS_FORMAT, TEXT_SOURCE_PROMPT, TEXT_DEST_PROMPT);
     m_staticPaths.SetWindowText(szPaths);
 }
 
 void CWorkDialog::InitControls()
 {
-    SetWindowText(kCaption);
+    SetWindowText(TEXT_CAPTION);
     ShowOpeningTexts();
 
     m_listFiles.SetTextSource(&m_columnTexts);
@@ -130,10 +115,10 @@ void CWorkDialog::InitControls()
                                    FF_MODERN | VARIABLE_PITCH, "굴림"));
     m_listFiles.SetFont(m_listFont.get(), TRUE);
 
-    for (int i = 0; i < int(sizeof kColumns / sizeof kColumns[0]); ++i)
-        m_listFiles.InsertColumn(i, kColumns[i].caption, LVCFMT_LEFT, kColumns[i].width, i);
+    for (int i = 0; i < COLUMN_COUNT; ++i)
+        m_listFiles.InsertColumn(i, g_EntryColumns[i].caption, LVCFMT_LEFT, g_EntryColumns[i].width, i);
 
-    m_progress.SetRange(0, 500);
+    m_progress.SetRange(0, PROGRESS_RANGE);
 }
 
 void CWorkDialog::UpdateButtons(BOOL bBusy)
@@ -185,7 +170,7 @@ void CWorkDialog::OnBnClickedCopyStart()
 
 void CWorkDialog::OnBnClickedAddList()
 {
-    if (m_listFiles.GetItemCount() > 0 && m_job.m_pUi->AskYesNo(m_hWnd, kAskAddToList) != IDYES) {
+    if (m_listFiles.GetItemCount() > 0 && m_job.m_pUi->AskYesNo(m_hWnd, TEXT_ASK_ADD_TO_LIST) != IDYES) {
         StopWorkThread();
         ClearList(&m_job);
         ShowOpeningTexts();
@@ -214,7 +199,7 @@ void CWorkDialog::OnBnClickedExit()
 
 void CWorkDialog::OnDestroy()
 {
-    if (m_pWorkThread && m_job.m_pUi->AskYesNo(m_hWnd, kAskEndJob) == IDYES) {
+    if (m_pWorkThread && m_job.m_pUi->AskYesNo(m_hWnd, TEXT_ASK_END_JOB) == IDYES) {
         StopWorkThread();
         ClearList(&m_job);
     }
@@ -271,8 +256,8 @@ void CWorkDialog::EditRowTag(int nItem)
         }
     }
     m_job.m_pList->RedrawItems(nItem, nItem);
-    char text[1024];
-    wsprintfA(text, kSaveFailed, pEntry->szPath);
+    char text[JOB_TEXT_SIZE];
+    wsprintfA(text, TEXT_SAVE_FAILED_FORMAT, pEntry->szPath);
     text[sizeof text - 1] = 0;
     m_job.m_pUi->ShowWarning(m_hWnd, text);
 }
@@ -282,16 +267,17 @@ bool SaveEntryTag(const MP3FileEntry* pEntry)
     CMP3Info info;
     if (!info.ReadTag(pEntry->wstrPath))
         return false;
-    info.SetAlbum(TagText(pEntry->szAlbum, "no album"));
-    info.SetArtist(TagText(pEntry->szArtist, "no artist"));
-    info.SetComment(TagText(pEntry->szComment, "no comment"));
-    info.SetTitle(TagText(pEntry->szTitle, "no title"));
+    info.SetAlbum(TagText(pEntry->szAlbum, PLACEHOLDER_ALBUM));
+    info.SetArtist(TagText(pEntry->szArtist, PLACEHOLDER_ARTIST));
+    info.SetComment(TagText(pEntry->szComment, PLACEHOLDER_COMMENT));
+    info.SetTitle(TagText(pEntry->szTitle, PLACEHOLDER_TITLE));
     info.m_nGenre = pEntry->nGenre;
     // The number at the start of the text, as atoi reads it, without its
     // undefined overflow.
     info.m_nTrack = int(std::strtol(pEntry->szTrack, nullptr, 10));
-    info.SetYear(TagText(pEntry->szYear, "no year"));
-    const bool bWritten = info.WriteTag(pEntry->wstrPath, false);
+    info.SetYear(TagText(pEntry->szYear, PLACEHOLDER_YEAR));
+    // A file gone since it was read is not made again.
+    const bool bWritten = info.WriteTag(pEntry->wstrPath, false, false);
     info.Reset();
     return bWritten;
 }

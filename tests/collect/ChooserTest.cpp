@@ -11,6 +11,7 @@
 #include "collect/JobUi.h"
 #include "tests/collect/JobHarness.h"
 #include "ui/FolderChooser.h"
+#include "res/Texts.h"
 
 using namespace collect_test;
 using namespace testing_support;
@@ -106,7 +107,7 @@ private:
     std::thread m_thread;
 };
 
-const char kTitle[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
+const char* const kTitle = TEXT_SOURCE_TITLE;
 
 } // namespace
 

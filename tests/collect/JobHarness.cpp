@@ -10,10 +10,6 @@
 
 namespace collect_test {
 
-const char kOpening[] =
-    "100% 무료 MP3 Sorvane 입니다\r\n"
-    "하위 작업시작 버튼을 클릭하지 않은 경우에는 기본설정으로 복사가 이루어 지게 됩니다.\r\n"
-    "mp3파일이 존재하는 경로를 설정한 후에 mp3파일의 태그를 수정하실 수 있습니다.";
 
 // ---- recording static -------------------------------------------------------
 
@@ -54,7 +50,7 @@ void CJobTestDialog::DoDataExchange(CDataExchange* pDX)
 BOOL CJobTestDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    for (int c = 0; c < CEntryColumns::COLUMN_COUNT; ++c)
+    for (int c = 0; c < COLUMN_COUNT; ++c)
         m_list.InsertColumn(c, "", LVCFMT_LEFT, 60, c);
     m_list.SetTextSource(&m_columns);
     m_progress.SetRange(0, 500);
@@ -254,7 +250,7 @@ int JobTest::Rows() const
 std::vector<std::string> JobTest::Row(int row) const
 {
     std::vector<std::string> cells;
-    for (int c = 0; c < CEntryColumns::COLUMN_COUNT; ++c) {
+    for (int c = 0; c < COLUMN_COUNT; ++c) {
         char buf[1024] = "";
         LVITEMA item = {};
         item.iSubItem = c;

@@ -13,6 +13,7 @@
 #include "collect/CollectJob.h"
 #include "collect/EntryColumns.h"
 #include "collect/JobUi.h"
+#include "res/Texts.h"
 #include "tests/support/TestFiles.h"
 
 namespace collect_test {
@@ -20,9 +21,8 @@ namespace collect_test {
 using testing_support::Bytes;
 using testing_support::TagFields;
 
-// The work window's opening text, spelled out here so that a change in the
-// program's copy shows.
-extern const char kOpening[];
+// The work window's opening text, at the head of the pass's texts.
+inline constexpr const char* kOpening = TEXT_OPENING;
 
 // A static text that remembers every text written to it, from any thread.
 class CRecordingStatic : public CStatic

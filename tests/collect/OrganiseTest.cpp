@@ -3,14 +3,15 @@
 
 #include <atomic>
 #include <thread>
+#include "res/Texts.h"
 
 using namespace collect_test;
 using namespace testing_support;
 
 namespace {
 
-const char kConfirm[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
-const char kDestTitle[] = "복사 또는 이동시킬 폴더를 선택하여 주세요";
+const char* const kConfirm = TEXT_CONFIRM_ORGANISE;
+const char* const kDestTitle = TEXT_DEST_TITLE;
 
 std::string Summary(int total, int ok, int dup, int failed)
 {

@@ -1,12 +1,13 @@
 #include "tests/collect/JobHarness.h"
+#include "res/Texts.h"
 
 using namespace collect_test;
 using namespace testing_support;
 
 namespace {
 
-const char kSourceTitle[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
-const char kConfirm[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
+const char* const kSourceTitle = TEXT_SOURCE_TITLE;
+const char* const kConfirm = TEXT_CONFIRM_ORGANISE;
 
 std::string ClosingReport(const std::string& chosen, int total)
 {

@@ -10,24 +10,23 @@
 #include "res/resource.h"
 #include "tests/e2e/driver/Driver.h"
 #include "tests/support/TestFiles.h"
+#include "res/Texts.h"
 
 using namespace e2e;
 using namespace testing_support;
 
 namespace {
 
-const char kCaption[] = "MP3 Sorvane";
-const char kOpening[] =
-    "100% 무료 MP3 Sorvane 입니다\r\n하위 작업시작 버튼을 클릭하지 않은 경우에는 기본설정으로 복사가 이루어 지게 "
-    "됩니다.\r\nmp3파일이 존재하는 경로를 설정한 후에 mp3파일의 태그를 수정하실 수 있습니다.";
+const char* const kCaption = TEXT_CAPTION;
+const char* const kOpening = TEXT_OPENING;
 const char kPrompts[] = "mp3 가 존재하는 경로 : mp3 파일이 존재하는 경로를 지정하여 주십시오\r\n"
                         "이동 및 복사를 할 경로 : mp3파일을 복사 또는 옮길 경로를 지정하여 주십시오";
-const char kSourceTitle[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
-const char kDestTitle[] = "복사 또는 이동시킬 폴더를 선택하여 주세요";
-const char kOrganise[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
-const char kAddToList[] = "목록에 추가하시겠습니까?";
-const char kEndJob[] = "작업을 종료 하시겠습니까?";
-const char kDone[] = "작업완료";
+const char* const kSourceTitle = TEXT_SOURCE_TITLE;
+const char* const kDestTitle = TEXT_DEST_TITLE;
+const char* const kOrganise = TEXT_CONFIRM_ORGANISE;
+const char* const kAddToList = TEXT_ASK_ADD_TO_LIST;
+const char* const kEndJob = TEXT_ASK_END_JOB;
+const char* const kDone = TEXT_JOB_DONE;
 
 Check Fail(const std::string& why) { return ::testing::AssertionFailure() << why; }
 

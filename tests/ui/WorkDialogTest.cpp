@@ -6,14 +6,15 @@
 #include "res/resource.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/UiTestSupport.h"
+#include "res/Texts.h"
 
 using namespace testing_support;
 using namespace ui_test;
 
 namespace {
 
-const char kDone[] = "작업완료";
-const char kCancelled[] = "작업취소";
+const char* const kDone = TEXT_JOB_DONE;
+const char* const kCancelled = TEXT_JOB_CANCELLED;
 
 // Two tagged songs of different sizes in a small tree.
 void MakeSongs(const TempDir& src)
@@ -39,7 +40,7 @@ bool Ended(HANDLE h) { return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0; }
 TEST_F(WorkDialogTest, OpensWithItsTextsColumnsAndRangeAndOnlyAddAndExitUsable)
 {
     EXPECT_EQ("MP3 Sorvane", m_dlg->GetWindowText());
-    EXPECT_EQ(g_szOpeningText, Text(IDC_STATIC_STATUS));
+    EXPECT_EQ(TEXT_OPENING, Text(IDC_STATIC_STATUS));
     EXPECT_EQ(PromptPaths(), Text(IDC_STATIC_PATHS));
     EXPECT_EQ("진행률", Text(IDC_STATIC_PROGRESS));
     // move, copy, stop, open-folder, add-to-list, exit
@@ -87,7 +88,7 @@ TEST_F(WorkDialogTest, EachWayAJobEndsGivesItsReportAndButtons)
 {
     TempDir src;
     MakeSongs(src);
-    const std::string summary = std::string(g_szOpeningText) +
+    const std::string summary = std::string(TEXT_OPENING) +
         "\r\n작업완료\r\n총 파일 수 : 2 개, 성공 : 2 개, 중복파일 : 0개, 실패 : 0 개";
 
     struct Case
@@ -238,7 +239,7 @@ TEST_F(WorkDialogTest, AnsweringNoEmptiesTheListBeforeTheSourceIsChosen)
     EXPECT_EQ(0, Rows());
     EXPECT_EQ(0, m_dlg->m_job.m_nTotal);
     EXPECT_EQ("000011", Buttons());
-    EXPECT_EQ(g_szOpeningText, Text(IDC_STATIC_STATUS));
+    EXPECT_EQ(TEXT_OPENING, Text(IDC_STATIC_STATUS));
     EXPECT_EQ(PromptPaths(), Text(IDC_STATIC_PATHS));
     EXPECT_TRUE(m_ui.Messages().empty());
 }
@@ -332,7 +333,7 @@ TEST_F(WorkDialogTest, StopButtonKeepsTheTextsButForgetsThePaths)
     ScanDeclined(src.Path());
     const std::string status = Text(IDC_STATIC_STATUS);
     const std::string paths = Text(IDC_STATIC_PATHS);
-    ASSERT_NE(g_szOpeningText, status);
+    ASSERT_NE(TEXT_OPENING, status);
 
     m_dlg->OnBnClickedStop();
 

@@ -1,0 +1,55 @@
+#pragma once
+// Every text the program shows, in one place; the tests check the program
+// against these. Sources are UTF-8; the compiler turns the Korean texts into
+// CP949 bytes. Texts with %s and %d are wsprintfA formats.
+
+// The caption of every window and message box that has one of its own.
+inline constexpr char TEXT_CAPTION[] = "MP3 Sorvane";
+
+// The launcher.
+inline constexpr char TEXT_LAUNCHER_INFO[] = "MP3 Sorvane\r\n흩어져있는 mp3 파일들을 한곳으로 모으는 프로그램입니다.";
+
+// The work window.
+inline constexpr char TEXT_OPENING[] =
+    "100% 무료 MP3 Sorvane 입니다\r\n"
+    "하위 작업시작 버튼을 클릭하지 않은 경우에는 기본설정으로 복사가 이루어 지게 됩니다.\r\n"
+    "mp3파일이 존재하는 경로를 설정한 후에 mp3파일의 태그를 수정하실 수 있습니다.";
+inline constexpr char TEXT_PATHS_FORMAT[] = "mp3 가 존재하는 경로 : %s\r\n이동 및 복사를 할 경로 : %s";
+inline constexpr char TEXT_SOURCE_PROMPT[] = "mp3 파일이 존재하는 경로를 지정하여 주십시오";
+inline constexpr char TEXT_DEST_PROMPT[] = "mp3파일을 복사 또는 옮길 경로를 지정하여 주십시오";
+inline constexpr char TEXT_ASK_ADD_TO_LIST[] = "목록에 추가하시겠습니까?";
+inline constexpr char TEXT_ASK_END_JOB[] = "작업을 종료 하시겠습니까?";
+inline constexpr char TEXT_JOB_DONE[] = "작업완료";
+inline constexpr char TEXT_JOB_CANCELLED[] = "작업취소";
+inline constexpr char TEXT_SAVE_FAILED_FORMAT[] = "태그를 저장하지 못했습니다.\r\n파일 : %s";
+inline constexpr char TEXT_PROGRESS_FORMAT[] = "%d %%";
+
+// The scan.
+inline constexpr char TEXT_SOURCE_TITLE[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
+inline constexpr char TEXT_SOURCE_CHOSEN_FORMAT[] = "경로 : [%s] 를 선택하였습니다.";
+inline constexpr char TEXT_SCAN_REPORT_FORMAT[] =
+    "파일 조회 완료 : [%s]\r\n파일 총 갯수 : %d 개\r\n가수와 제목 태그가 없을 경우 작업 진행이 안됩니다.\r\n"
+    "필히 설정해주시길 바랍니다.";
+inline constexpr char TEXT_FOLDER_FORMAT[] = "디렉토리 : [%s]";
+inline constexpr char TEXT_PATH_TOO_LONG_FORMAT[] = "전체경로가 너무 깁니다.\r\n경로 : %s";
+inline constexpr char TEXT_ANALYSING_FORMAT[] = "파일 분석 중 : [%s]";
+inline constexpr char TEXT_FINGERPRINTING_FORMAT[] = "파일 식별 값 선정 중 : [%s]";
+inline constexpr char TEXT_LISTED_FORMAT[] = "파일 넣기 완료 : [%s]";
+
+// The organise pass. Its texts start with the opening text (the first %s).
+inline constexpr char TEXT_CONFIRM_ORGANISE[] = "원본 파일을 복사 또는 이동 시키겠습니까?";
+inline constexpr char TEXT_DEST_TITLE[] = "복사 또는 이동시킬 폴더를 선택하여 주세요";
+inline constexpr char TEXT_COPYING_FORMAT[] = "%s\r\n[%s] 에서\r\n[%s] 으로 복사 중입니다.";
+inline constexpr char TEXT_MOVING_FORMAT[] = "%s\r\n[%s] 에서\r\n[%s] 으로 이동 중입니다.";
+inline constexpr char TEXT_COPIED_FORMAT[] = "%s\r\n[%s] 에서\r\n[%s] 으로 복사 완료 하였습니다.";
+inline constexpr char TEXT_MOVED_FORMAT[] = "%s\r\n[%s] 에서\r\n[%s] 으로 이동 하였습니다.";
+inline constexpr char TEXT_SUMMARY_FORMAT[] =
+    "%s\r\n작업완료\r\n총 파일 수 : %d 개, 성공 : %d 개, 중복파일 : %d개, 실패 : %d 개";
+
+// What an entry shows for an empty tag field; written back as empty.
+inline constexpr char PLACEHOLDER_ARTIST[] = "no artist";
+inline constexpr char PLACEHOLDER_ALBUM[] = "no album";
+inline constexpr char PLACEHOLDER_TITLE[] = "no title";
+inline constexpr char PLACEHOLDER_GENRE[] = "no genre";
+inline constexpr char PLACEHOLDER_COMMENT[] = "no comment";
+inline constexpr char PLACEHOLDER_YEAR[] = "no year";
