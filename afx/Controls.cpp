@@ -1,5 +1,19 @@
 #include "afx/Controls.h"
 
+#include <new>
+
+bool ReplaceLockLeftHeld(std::mutex& lock)
+{
+    if (lock.try_lock()) {
+        lock.unlock();
+        return false;
+    }
+    // Its storage is reused without its destructor, which must not run on a
+    // held lock; what the old one holds of the system's stays allocated.
+    new (&lock) std::mutex;
+    return true;
+}
+
 void CStatic::SetWindowText(const char* text)
 {
     if (IsOwnThread()) {

@@ -68,6 +68,13 @@ private:
     Slot* m_pSlot;
 };
 
+// The same for a plain lock over data that is not its own (say the rows'
+// entries, which a worker only reads under it). On the window's thread, once
+// the writer is gone: a lock left held is replaced by a fresh one in its
+// place; the old one is neither unlocked nor destroyed, and no one waits on
+// it. True when it was held.
+bool ReplaceLockLeftHeld(std::mutex& lock);
+
 class CButton : public CWnd {};
 class CEdit : public CWnd {};
 

@@ -18,10 +18,12 @@ const char kJobDone[] = "작업완료";
 const char kJobCancelled[] = "작업취소";
 
 // A worker ended by force may have died inside the lock of a control it was
-// writing to. The controls leave behind whatever it held, so that clearing
-// the list and bringing the window up to date do not wait on it for ever.
-void RecoverControlsFromKilledWorker(CWorkDialog& dlg)
+// writing to, or inside the one it reads the rows' entries under. Whatever
+// it held is left behind, so that clearing the list, bringing the window up
+// to date and editing a tag do not wait on it for ever.
+void RecoverFromKilledWorker(CWorkDialog& dlg)
 {
+    ReplaceLockLeftHeld(dlg.m_job.EntryLock());
     dlg.m_listFiles.RecoverFromKilledWriter();
     dlg.m_progress.RecoverFromKilledWriter();
     dlg.m_staticStatus.RecoverFromKilledWriter();
@@ -129,7 +131,7 @@ void CWorkDialog::StopWorkThread()
             if (::GetTickCount() - dwStart >= CWorkThreadEx::s_dwForcedEndMs) {
                 ::TerminateThread(pWorker->m_hThread, 0);
                 ::WaitForSingleObject(pWorker->m_hThread, INFINITE);
-                RecoverControlsFromKilledWorker(*this);
+                RecoverFromKilledWorker(*this);
                 break;
             }
         }

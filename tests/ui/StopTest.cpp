@@ -165,6 +165,13 @@ TEST_F(ForcedStopTest, NothingAfterTheForcedEndWaitsOnWhatTheKilledWorkerHeld)
              dlg.m_staticStatus.SetWindowText(kWorkerText);
          },
          true},
+        {"stuck reading a row's texts",
+         [](CWorkDialog& dlg) {
+             dlg.m_job.EntryLock().lock();
+             g_bTrapped = true;
+             ::Sleep(INFINITE);
+         },
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -208,6 +215,11 @@ TEST_F(ForcedStopTest, NothingAfterTheForcedEndWaitsOnWhatTheKilledWorkerHeld)
         EXPECT_EQ(c.entriesReleased ? 2 : 0, g_nWatchedFreed.load())
             << "entries a half-grown store may point at are left, the others released";
         g_watched[0] = g_watched[1] = nullptr;
+        // A tag edit takes the lock the pass reads the rows' texts under.
+        MP3FileEntry entry{}, edited{};
+        lstrcpyA(edited.szArtist, "Edited");
+        m_dlg->m_job.CommitEdit(entry, edited);
+        EXPECT_STREQ("Edited", entry.szArtist);
 
         // The window works as before.
         ScanDeclined(src.Path());
