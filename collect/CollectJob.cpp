@@ -14,7 +14,7 @@ namespace {
 const UINT SYNC_ATTEMPT_MS = 100;
 }
 
-CCollectJob::CCollectJob() : m_pUi(&ShellJobUi())
+CCollectJob::CCollectJob(IJobUi& ui) : m_pUi(&ui)
 {
     Reset();
 }

@@ -33,7 +33,8 @@ enum { PROGRESS_RANGE = 500 };
 class CCollectJob
 {
 public:
-    CCollectJob();
+    // The jobs reach the user through ui.
+    explicit CCollectJob(IJobUi& ui);
 
     // Writes the path line from m_szSource and m_szDest.
     void ShowPaths();
@@ -89,7 +90,7 @@ public:
     std::wstring m_wstrSource;
     std::wstring m_wstrDest;
 
-    // The user, as the jobs see it (never null; the program's real one by default).
+    // The user, as the jobs see it (never null).
     IJobUi* m_pUi;
 
     // Guards the tag texts and the fingerprint of the rows' entries: the tag

@@ -23,13 +23,3 @@ public:
 protected:
     ~IJobUi() = default;
 };
-
-// The program's own user: the shell's folder chooser and message boxes
-// captioned "MP3 Sorvane" (ui/ShellJobUi.cpp).
-IJobUi& ShellJobUi();
-
-// Closes the modal windows (folder chooser, message boxes) that the given
-// thread has open, each as if the user had cancelled it or answered No.
-// Returns how many it closed. A stopper calls it repeatedly while it waits,
-// because the worker may open the next one just after a call.
-int CloseThreadModalWindows(DWORD dwThreadId);

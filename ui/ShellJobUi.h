@@ -11,3 +11,12 @@ public:
     void ShowMessage(HWND owner, const char* text) override;
     void ShowWarning(HWND owner, const char* text) override;
 };
+
+// The program's own user.
+IJobUi& ShellJobUi();
+
+// Closes the modal windows (folder chooser, message boxes) that the given
+// thread has open, each as if the user had cancelled it or answered No.
+// Returns how many it closed. A stopper calls it repeatedly while it waits,
+// because the worker may open the next one just after a call.
+int CloseThreadModalWindows(DWORD dwThreadId);

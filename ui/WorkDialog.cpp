@@ -39,7 +39,7 @@ const char* TagText(const char* szValue, const char* szPlaceholder)
 } // namespace
 
 CWorkDialog::CWorkDialog()
-    : CDialog(IDD_WORK_DIALOG), m_nTransferMode(MODE_COPY)
+    : CDialog(IDD_WORK_DIALOG), m_job(ShellJobUi()), m_nTransferMode(MODE_COPY)
 {
     m_job.m_pList = nullptr;
     m_job.m_pProgress = nullptr;

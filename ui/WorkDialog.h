@@ -9,6 +9,7 @@
 #include "collect/CollectJob.h"
 #include "collect/EntryColumns.h"
 #include "collect/FileEntry.h"
+#include "ui/ShellJobUi.h"
 #include "ui/WorkThread.h"
 
 // The work window: the file list, the status text, the progress bar, the

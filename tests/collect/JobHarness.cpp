@@ -166,22 +166,6 @@ const DWORD JOB_TIMEOUT_MS = 120000;
 
 } // namespace
 
-bool PumpUntil(const std::function<bool()>& done, DWORD dwTimeoutMs)
-{
-    const DWORD start = ::GetTickCount();
-    while (!done()) {
-        if (::GetTickCount() - start > dwTimeoutMs)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-    }
-    return true;
-}
-
 void JobTest::SetUp()
 {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
@@ -235,8 +219,7 @@ int JobTest::RunOnWorker(const std::function<int()>& fn)
     if (!PumpUntil(ended, JOB_TIMEOUT_MS)) {
         ADD_FAILURE() << "the job did not end";
         m_job.RequestStop();
-        while (!PumpUntil(ended, 100))
-            CloseThreadModalWindows(m_dwWorkerId);
+        PumpUntil(ended, INFINITE);
     }
     ::CloseHandle(h);
     return call.result;

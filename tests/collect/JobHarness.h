@@ -14,6 +14,7 @@
 #include "collect/EntryColumns.h"
 #include "collect/JobUi.h"
 #include "res/Texts.h"
+#include "tests/support/Pump.h"
 #include "tests/support/TestFiles.h"
 
 namespace collect_test {
@@ -131,15 +132,14 @@ protected:
     std::string m_src;
     std::string m_dst;
     CJobTestDialog m_dlg;
-    CCollectJob m_job;
     CScriptedUi m_ui;
+    CCollectJob m_job{m_ui};
     DWORD m_dwWorkerId = 0;
 };
 
 using testing_support::FilesUnder;
 
-// Serves this thread's windows until done() or the timeout; true when done.
-bool PumpUntil(const std::function<bool()>& done, DWORD dwTimeoutMs);
+using testing_support::PumpUntil;
 
 // The Unix side of the Wine prefix, for what only it can make: folder links
 // and drive letters.

@@ -11,14 +11,13 @@
 #include <vector>
 
 #include "collect/JobUi.h"
+#include "tests/support/Pump.h"
 #include "ui/WorkDialog.h"
 
 namespace ui_test {
 
-// Runs this thread's messages until cond holds or the time is up.
-bool PumpUntil(const std::function<bool()>& cond, DWORD timeoutMs = 20000);
-// Runs whatever is queued now.
-void PumpPending();
+using testing_support::PumpPending;
+using testing_support::PumpUntil;
 
 // The user as a script. Each folder question takes the next answer; each
 // Yes/No question the next answer; messages are recorded. Everything asked

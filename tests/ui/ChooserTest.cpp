@@ -9,11 +9,12 @@
 #include <thread>
 
 #include "collect/JobUi.h"
-#include "tests/collect/JobHarness.h"
+#include "tests/support/Pump.h"
+#include "tests/support/TestFiles.h"
+#include "ui/ShellJobUi.h"
 #include "ui/FolderChooser.h"
 #include "res/Texts.h"
 
-using namespace collect_test;
 using namespace testing_support;
 
 namespace {
