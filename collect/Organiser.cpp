@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "afx/WidePath.h"
+#include "collect/Duplicate.h"
 #include "collect/SafeTransfer.h"
 #include "collect/TargetPath.h"
 #include "res/Texts.h"
@@ -186,6 +187,45 @@ void CCollectJob::SyncSizeIndex(bool bRebuild)
     m_nIndexedRows = nCount;
 }
 
+namespace {
+
+// What stands at the targets, as this pass knows it: fingerprints of what it
+// placed or read, by path whatever the letter case.
+class CPassStanding : public IStandingFile
+{
+public:
+    CPassStanding(std::unordered_map<std::wstring, uint32_t>& sums, const std::atomic<bool>& stop)
+        : m_sums(sums), m_stop(stop)
+    {
+    }
+    uint32_t KnownSum(const std::wstring& target) override
+    {
+        const auto it = m_sums.find(TargetKey(target));
+        return it == m_sums.end() ? 0 : it->second;
+    }
+    bool Exists(const std::wstring& target) override
+    {
+        return ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    uint32_t ReadSum(const std::wstring& target) override
+    {
+        const uint32_t nThere = ReadTailSum(target);
+        if (nThere != 0)
+            m_sums.emplace(TargetKey(target), nThere);
+        return nThere;
+    }
+    bool SameBytes(const std::wstring& source, const std::wstring& target) override
+    {
+        return SameFileBytes(source, target, m_stop);
+    }
+
+private:
+    std::unordered_map<std::wstring, uint32_t>& m_sums;
+    const std::atomic<bool>& m_stop;
+};
+
+} // namespace
+
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
 {
     if (!pEntry || !pJob || !pJob->m_pList || pEntry->nFileSize == 0)
@@ -199,35 +239,12 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
         std::lock_guard<std::mutex> lock(pJob->m_entryLock);
         nSum = pEntry->nTailSum;
     }
+    CPassStanding standing(pJob->m_targetSums, pJob->StopFlag());
     for (int row : it->second) {
         if (pJob->IsStopRequested())
             return false;
         const auto* o = reinterpret_cast<const MP3FileEntry*>(pJob->m_pList->GetItemData(row));
-        if (!o || o == pEntry || o->nIndex == pEntry->nIndex || o->nFileSize != pEntry->nFileSize)
-            continue;
-        if (o->wstrTargetPath.empty())
-            continue;
-        // Different last bytes settle it without reading the files, or even
-        // looking for them; the same fingerprint is only a hint, like the size.
-        std::wstring key;
-        auto known = pJob->m_targetSums.end();
-        if (nSum != 0) {
-            key = TargetKey(o->wstrTargetPath);
-            known = pJob->m_targetSums.find(key);
-            if (known != pJob->m_targetSums.end() && known->second != nSum)
-                continue;
-        }
-        if (::GetFileAttributesW(o->wstrTargetPath.c_str()) == INVALID_FILE_ATTRIBUTES)
-            continue;
-        if (nSum != 0 && known == pJob->m_targetSums.end()) {
-            const uint32_t nThere = ReadTailSum(o->wstrTargetPath);
-            if (nThere != 0)
-                pJob->m_targetSums.emplace(key, nThere);
-            if (nThere != 0 && nThere != nSum)
-                continue;
-        }
-        // Equal size is only a hint; the same song has the same bytes.
-        if (SameFileBytes(pEntry->wstrPath, o->wstrTargetPath, pJob->StopFlag()))
+        if (o && IsDuplicateOfRow(*pEntry, nSum, *o, standing))
             return true;
     }
     return false;
