@@ -14,32 +14,6 @@ namespace {
 
 // A file of the given size whose bytes are a hole but for its tag at the
 // end: large, yet quick to make.
-void WriteSparseMp3(const std::string& path, uint64_t size, const TagFields& tag)
-{
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    LARGE_INTEGER at;
-    at.QuadPart = LONGLONG(size - 128);
-    ::SetFilePointerEx(h, at, nullptr, FILE_BEGIN);
-    const Bytes record = MakeTagRecord(tag);
-    DWORD n = 0;
-    ::WriteFile(h, record.data(), DWORD(record.size()), &n, nullptr);
-    ::CloseHandle(h);
-}
-
-Bytes LastBytes(const std::string& path, DWORD count)
-{
-    Bytes out(count);
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return Bytes();
-    ::SetFilePointer(h, -LONG(count), nullptr, FILE_END);
-    DWORD n = 0;
-    ::ReadFile(h, out.data(), count, &n, nullptr);
-    ::CloseHandle(h);
-    out.resize(n);
-    return out;
-}
 
 } // namespace
 

@@ -157,6 +157,34 @@ std::vector<std::string> FilesUnder(const std::string& root)
     return out;
 }
 
+void WriteSparseMp3(const std::string& path, uint64_t size, const TagFields& tag)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot create " + path);
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(size - 128);
+    ::SetFilePointerEx(h, at, nullptr, FILE_BEGIN);
+    const Bytes record = MakeTagRecord(tag);
+    DWORD n = 0;
+    ::WriteFile(h, record.data(), DWORD(record.size()), &n, nullptr);
+    ::CloseHandle(h);
+}
+
+Bytes LastBytes(const std::string& path, DWORD count)
+{
+    Bytes out(count);
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return Bytes();
+    ::SetFilePointer(h, -LONG(count), nullptr, FILE_END);
+    DWORD n = 0;
+    ::ReadFile(h, out.data(), count, &n, nullptr);
+    ::CloseHandle(h);
+    out.resize(n);
+    return out;
+}
+
 Bytes MakeTagRecord(const TagFields& f)
 {
     Bytes r(128, 0);

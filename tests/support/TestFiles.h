@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -66,6 +68,12 @@ inline TagFields Tagged(const std::string& artist, const std::string& album, con
 Bytes MakeTagRecord(const TagFields& f);
 // Some bytes standing in for audio, then the record.
 Bytes MakeMp3(const TagFields& f, size_t audioBytes = 300, unsigned char fill = 0xAB);
+// A file of size bytes, a hole but for the record at its end: quick to make,
+// slow to copy, since a copy writes every byte.
+void WriteSparseMp3(const std::string& path, uint64_t size, const TagFields& tag);
+// The file's last count bytes (fewer when it is shorter; none when it cannot
+// be read).
+Bytes LastBytes(const std::string& path, DWORD count);
 
 // Names in tests are UTF-8 literals compiled to CP949, so they are CP949 here.
 } // namespace testing_support

@@ -358,16 +358,7 @@ TEST_F(WorkDialogTest, StopInTheMiddleOfALongCopyLosesNothing)
     TempDir src, dst;
     const std::string big = src / "big.mp3";
     const Bytes tag = MakeTagRecord({"Long", "Artist", "Album", "2003", "", 1, 17});
-    {
-        // Mostly a hole, so making it is quick; the copy writes every byte.
-        HANDLE h = ::CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        LONG high = 0;
-        ::SetFilePointer(h, 768 * 1024 * 1024, &high, FILE_BEGIN);
-        DWORD n = 0;
-        ::WriteFile(h, tag.data(), DWORD(tag.size()), &n, nullptr);
-        ::CloseHandle(h);
-    }
+    WriteSparseMp3(big, (768ull << 20) + tag.size(), {"Long", "Artist", "Album", "2003", "", 1, 17});
     const uint64_t size = FileSize(big);
     const std::string album = dst / "Artist\\Album";
 
