@@ -78,6 +78,11 @@ void CWorkDialog::DoDataExchange(CDataExchange* pDX)
 
 bool CWorkDialog::OnWndMsg(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result)
 {
+    if (msg == WM_APP_JOB_ENDED) {
+        OnJobEnded(unsigned(wp), int(lp));
+        *result = 0;
+        return true;
+    }
     return DispatchMessageMap(this, kMessageMap, msg, wp, lp, result);
 }
 
@@ -189,27 +194,33 @@ void CWorkDialog::OnBnClickedStop()
     UpdateButtons(FALSE);
 }
 
+bool CWorkDialog::ConfirmEndJob()
+{
+    if (!m_pWorkThread || m_job.m_pUi->AskYesNo(m_hWnd, TEXT_ASK_END_JOB) != IDYES)
+        return false;
+    EndJob();
+    return true;
+}
+
+void CWorkDialog::EndJob()
+{
+    StopWorkThread();
+    ClearList(&m_job);
+}
+
 void CWorkDialog::OnBnClickedExit()
 {
-    m_bDestroySent = true;
-    SendMessage(WM_DESTROY);
-    m_bDestroySent = false;
+    ConfirmEndJob();
     EndDialog(IDOK);
 }
 
 void CWorkDialog::OnDestroy()
 {
-    if (m_pWorkThread && m_job.m_pUi->AskYesNo(m_hWnd, TEXT_ASK_END_JOB) == IDYES) {
-        StopWorkThread();
-        ClearList(&m_job);
-    }
+    ConfirmEndJob();
     // The window really goes now. A job the user chose to keep would go on
     // writing to controls and a context that go with it: it ends here too,
     // and the rows' entries go with the list.
-    if (!m_bDestroySent) {
-        StopWorkThread();
-        ClearList(&m_job);
-    }
+    EndJob();
 }
 
 void CWorkDialog::OnNMDblclkFileList(NMHDR* pNMHDR, LRESULT* pResult)

@@ -12,6 +12,9 @@
 #include "ui/ShellJobUi.h"
 #include "ui/WorkThread.h"
 
+// A worker's job has ended: WPARAM its serial, LPARAM its result.
+enum { WM_APP_JOB_ENDED = WM_APP_FIRST_FREE };
+
 // The work window: the file list, the status text, the progress bar, the
 // path line and the buttons that start, replace and stop jobs.
 class CWorkDialog : public CDialog
@@ -38,7 +41,9 @@ public:
     // On return the worker is gone and the slot empty.
     void StopWorkThread();
     int RunScanJob();
-    void OnJobFinished(int nResult);
+    // On the window's thread, when the job of that serial has ended: the
+    // buttons, then the closing message.
+    void OnJobEnded(unsigned nSerial, int nResult);
 
     void OnDestroy();
     void OnBnClickedOpenFolder();
@@ -72,9 +77,13 @@ private:
 
     struct FontDeleter { void operator()(HFONT__* h) const { ::DeleteObject(h); } };
     std::unique_ptr<HFONT__, FontDeleter> m_listFont;
-    // Set while the exit button sends WM_DESTROY itself: the window is not
-    // going away yet, and the user may be asked again when it does.
-    bool m_bDestroySent = false;
+    // The one question whether the job in the slot should end, asked when
+    // the window is left (exit button, close box); on Yes it ends, and the
+    // list with it. False when there was no job or the user said No.
+    bool ConfirmEndJob();
+    void EndJob();
+
+    unsigned m_nJobSerial = 0;
 };
 
 // Writes an entry's values into its file's tag. Placeholders the scan put in

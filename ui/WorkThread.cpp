@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "collect/JobUi.h"
+#include "res/Texts.h"
 #include "ui/WorkDialog.h"
 
 namespace {
@@ -13,9 +14,6 @@ const DWORD STOP_EXPECTED_MS = 2000;
 // While waiting, the worker's modal windows are closed again this often: one
 // may have opened just after the stop was asked.
 const DWORD RECLOSE_INTERVAL_MS = 100;
-
-const char kJobDone[] = "작업완료";
-const char kJobCancelled[] = "작업취소";
 
 // A worker ended by force may have died inside the lock of a control it was
 // writing to, or inside the one it reads the rows' entries under. Whatever
@@ -57,20 +55,17 @@ void CWorkThreadEx::Run()
 {
     CWorkDialog* pOwner = m_pOwner;
     CCollectJob& job = pOwner->m_job;
-    int nResult;
-    if (m_nJobKind == JOB_ORGANISE) {
-        nResult = job.OrganiseFiles(pOwner->m_nTransferMode);
-        if (job.IsStopRequested())
-            return;
-        job.SyncScreen();
-        pOwner->UpdateButtons(FALSE);
-    } else {
-        nResult = pOwner->RunScanJob();
-        // A cancelled source choice ends the job without a word.
-        if (nResult == 0 || job.IsStopRequested())
-            return;
-    }
-    pOwner->OnJobFinished(nResult);
+    const int nResult =
+        m_nJobKind == JOB_ORGANISE ? job.OrganiseFiles(pOwner->m_nTransferMode) : pOwner->RunScanJob();
+    // A stopped job says nothing more; a cancelled source choice ends a scan
+    // without a word.
+    if (job.IsStopRequested() || (m_nJobKind == JOB_SCAN && nResult == 0))
+        return;
+    // What the job wrote is on the screen before its end is reported. The
+    // window's own thread reports it: the buttons and the closing message
+    // are the window's, never touched from here.
+    job.SyncScreen();
+    ::PostMessageA(pOwner->GetSafeHwnd(), WM_APP_JOB_ENDED, m_nSerial, nResult);
 }
 
 bool WaitDeliveringSent(HANDLE hThread, DWORD dwMilliseconds)
@@ -101,6 +96,7 @@ void CWorkDialog::StartJob(int nJobKind)
 
     m_pWorkThread.reset(new CWorkThreadEx(this, nJobKind));
     CWorkThreadEx* pWorker = m_pWorkThread.get();
+    pWorker->m_nSerial = ++m_nJobSerial;
     // An organise request on an empty list scans first; the scan's organise
     // offer then uses the mode just chosen.
     if (pWorker->m_nJobKind == JOB_ORGANISE && m_listFiles.GetItemCount() == 0)
@@ -149,20 +145,17 @@ int CWorkDialog::RunScanJob()
         m_job.m_pProgressText = &m_staticProgress;
         m_job.m_pPathLine = &m_staticPaths;
     }
-    const int nResult = m_job.CollectFiles(m_nTransferMode);
-    if (nResult == 0 || m_job.IsStopRequested())
-        return nResult;
-    m_job.SyncScreen();
-    UpdateButtons(FALSE);
-    return 1;
+    return m_job.CollectFiles(m_nTransferMode);
 }
 
-void CWorkDialog::OnJobFinished(int nResult)
+void CWorkDialog::OnJobEnded(unsigned nSerial, int nResult)
 {
-    // What the job wrote is on the screen before it says it is done.
-    m_job.SyncScreen();
-    m_job.m_pUi->ShowMessage(m_hWnd, nResult != 0 ? kJobDone : kJobCancelled);
-    // A stop that closed the message leaves the buttons to the one who stopped.
+    // A job stopped or replaced since it posted this has nothing to report.
+    if (!m_pWorkThread || m_pWorkThread->m_nSerial != nSerial || m_job.IsStopRequested())
+        return;
+    UpdateButtons(FALSE);
+    m_job.m_pUi->ShowMessage(m_hWnd, nResult != 0 ? TEXT_JOB_DONE : TEXT_JOB_CANCELLED);
+    // A stop while the message was up leaves the buttons to the one who stopped.
     if (m_job.IsStopRequested())
         return;
     UpdateButtons(FALSE);

@@ -49,6 +49,8 @@ public:
 
     CWorkDialog* m_pOwner;
     int m_nJobKind;
+    // Tells this job's report of its end from that of a job it replaced.
+    unsigned m_nSerial = 0;
 };
 
 // Waits for a thread while delivering what other threads send to this
