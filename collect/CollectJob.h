@@ -124,6 +124,10 @@ private:
     bool EnterFolderOnce(const std::wstring& path);
     // Lists the walk's current item when it is an MP3 file.
     void ListFile(const CFileFind& finder);
+    enum RowOutcome { ROW_DONE, ROW_DUPLICATE, ROW_FAILED, ROW_STOPPED };
+    // One row of the pass: its target, the duplicate test, its folders, the
+    // transfer.
+    RowOutcome TransferRow(MP3FileEntry& e, const std::wstring& dest, int nMode);
     // CreateFolderPath, remembering the folders made or found in this pass.
     // bMadeByPass tells whether this pass made the folder: then nothing but
     // what the pass put there is in it.

@@ -92,69 +92,66 @@ int CCollectJob::TransferFiles(int nMode)
             return 0;
         SetProgress(i + 1, nCount);
         MP3FileEntry* e = reinterpret_cast<MP3FileEntry*>(m_pList->GetItemData(i));
-        if (!e) {
-            ++m_nFailed;
-            continue;
+        switch (e && bHaveDest ? TransferRow(*e, dest, nMode) : ROW_FAILED) {
+        case ROW_DONE: ++m_nSucceeded; break;
+        case ROW_DUPLICATE: ++m_nDuplicates; break;
+        case ROW_FAILED: ++m_nFailed; break;
+        case ROW_STOPPED: return 0;
         }
-        // The tag dialog may commit an edit meanwhile; work on one consistent copy.
-        std::string artist, album;
-        uint32_t nSum;
-        {
-            std::lock_guard<std::mutex> lock(m_entryLock);
-            artist = e->szArtist;
-            album = e->szAlbum;
-            nSum = e->nTailSum;
-        }
-        CTargetPath t;
-        if (!bHaveDest || MakeTargetPath(m_szDest, dest, artist.c_str(), album.c_str(), e->szFileName,
-                                         NameOfPath(e->wstrPath), t) != TARGET_OK) {
-            ++m_nFailed;
-            continue;
-        }
-        lstrcpynA(e->szTargetPath, t.text.c_str(), sizeof e->szTargetPath);
-        e->wstrTargetPath = t.path;
-        const std::string& target = t.text;
-
-        if (IsDuplicateFile(e, this)) {
-            ++m_nDuplicates;
-            continue;
-        }
-        if (IsStopRequested())
-            return 0;
-        bool bNewFolder = false;
-        if (!EnsureFolder(t.folder, bNewFolder)) {
-            ++m_nFailed;
-            continue;
-        }
-
-        const bool bCopy = nMode == MODE_COPY;
-        SetStatus(bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, e->szPath, target.c_str());
-        // In a folder of its own making the pass knows the names; one taken
-        // there is rare, and the final rename refuses it all the same.
-        const TargetCheck check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
-        const TransferResult r = bCopy ? SafeCopyFile(e->wstrPath, t.path, m_bStop, check)
-                                       : SafeMoveFile(e->wstrPath, t.path, m_bStop, check);
-        if (r == TRANSFER_STOPPED)
-            return 0;
-        if (r != TRANSFER_DONE) {
-            ++m_nFailed;
-            continue;
-        }
-        ++m_nSucceeded;
-        // What now stands at the target is the source as fingerprinted, unless
-        // the tag dialog rewrote the source meanwhile.
-        bool bSumHolds;
-        {
-            std::lock_guard<std::mutex> lock(m_entryLock);
-            bSumHolds = nSum != 0 && e->nTailSum == nSum;
-        }
-        if (bSumHolds)
-            m_targetSums[TargetKey(t.path)] = nSum;
-        else
-            m_targetSums.erase(TargetKey(t.path));
-        SetStatus(bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, e->szPath, target.c_str());
     }
     return 1;
+}
+
+CCollectJob::RowOutcome CCollectJob::TransferRow(MP3FileEntry& e, const std::wstring& dest, int nMode)
+{
+    // The tag dialog may commit an edit meanwhile; work on one consistent copy.
+    std::string artist, album;
+    uint32_t nSum;
+    {
+        std::lock_guard<std::mutex> lock(m_entryLock);
+        artist = e.szArtist;
+        album = e.szAlbum;
+        nSum = e.nTailSum;
+    }
+    CTargetPath t;
+    if (MakeTargetPath(m_szDest, dest, artist.c_str(), album.c_str(), e.szFileName, NameOfPath(e.wstrPath), t) !=
+        TARGET_OK)
+        return ROW_FAILED;
+    lstrcpynA(e.szTargetPath, t.text.c_str(), sizeof e.szTargetPath);
+    e.wstrTargetPath = t.path;
+
+    if (IsDuplicateFile(&e, this))
+        return ROW_DUPLICATE;
+    if (IsStopRequested())
+        return ROW_STOPPED;
+    bool bNewFolder = false;
+    if (!EnsureFolder(t.folder, bNewFolder))
+        return ROW_FAILED;
+
+    const bool bCopy = nMode == MODE_COPY;
+    SetStatus(bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, e.szPath, t.text.c_str());
+    // In a folder of its own making the pass knows the names; one taken
+    // there is rare, and the final rename refuses it all the same.
+    const TargetCheck check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
+    const TransferResult r = bCopy ? SafeCopyFile(e.wstrPath, t.path, m_bStop, check)
+                                   : SafeMoveFile(e.wstrPath, t.path, m_bStop, check);
+    if (r == TRANSFER_STOPPED)
+        return ROW_STOPPED;
+    if (r != TRANSFER_DONE)
+        return ROW_FAILED;
+    // What now stands at the target is the source as fingerprinted, unless
+    // the tag dialog rewrote the source meanwhile.
+    bool bSumHolds;
+    {
+        std::lock_guard<std::mutex> lock(m_entryLock);
+        bSumHolds = nSum != 0 && e.nTailSum == nSum;
+    }
+    if (bSumHolds)
+        m_targetSums[TargetKey(t.path)] = nSum;
+    else
+        m_targetSums.erase(TargetKey(t.path));
+    SetStatus(bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, e.szPath, t.text.c_str());
+    return ROW_DONE;
 }
 
 bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)
