@@ -5,7 +5,7 @@
 
 #include "res/resource.h"
 #include "tests/e2e/driver/Driver.h"
-#include "tests/web/SiteStub.h"
+#include "tests/support/SiteStub.h"
 
 using namespace e2e;
 using testing_support::CSiteStub;

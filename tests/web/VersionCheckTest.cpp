@@ -8,7 +8,7 @@
 
 #include "res/resource.h"
 #include "tests/support/TestFiles.h"
-#include "tests/web/SiteStub.h"
+#include "tests/support/SiteStub.h"
 #include "web/UpdateDlg.h"
 #include "web/VersionCheck.h"
 #include "web/WebAccess.h"

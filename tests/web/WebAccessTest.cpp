@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 
-#include "tests/web/SiteStub.h"
+#include "tests/support/SiteStub.h"
 #include "web/WebAccess.h"
 
 using namespace testing_support;

@@ -1,4 +1,4 @@
-#include "tests/web/SiteStub.h"
+#include "tests/support/SiteStub.h"
 
 #include <cstdio>
 
