@@ -124,6 +124,8 @@ private:
     bool EnterFolderOnce(const std::wstring& path);
     // Lists the walk's current item when it is an MP3 file.
     void ListFile(const CFileFind& finder);
+    // AddFileEntry with the path's text already made.
+    int AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize);
     enum RowOutcome { ROW_DONE, ROW_DUPLICATE, ROW_FAILED, ROW_STOPPED };
     // One row of the pass: its target, the duplicate test, its folders, the
     // transfer.

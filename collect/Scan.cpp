@@ -130,7 +130,7 @@ void CCollectJob::ListFile(const CFileFind& finder)
         ++m_nFailed;
         return;
     }
-    if (!AddFileEntry(this, file, finder.GetLength()))
+    if (!AddEntry(file, text, finder.GetLength()))
         ++m_nFailed;
 }
 
@@ -147,15 +147,19 @@ int AddFileEntry(CCollectJob* pJob, const std::string& path)
 
 int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize)
 {
+    return pJob ? pJob->AddEntry(path, TextFromWide(PlainPath(path)), nFileSize) : 0;
+}
+
+int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize)
+{
     // Without a list no row could own the entry.
-    if (!pJob || !pJob->m_pList)
+    if (!m_pList)
         return 0;
-    const std::string text = TextFromWide(PlainPath(path));
     const std::string name = TextFromWide(NameOfPath(path));
     if (text.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
         return 0;
 
-    pJob->SetStatus(TEXT_ANALYSING_FORMAT, text.c_str());
+    SetStatus(TEXT_ANALYSING_FORMAT, text.c_str());
     CMP3Info info;
     if (!info.ReadTag(path))
         return 0;
@@ -166,17 +170,17 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
     lstrcpynA(e->szPath, text.c_str(), sizeof e->szPath);
     e->wstrPath = info.m_wstrPath;
 
-    pJob->SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
+    SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
     e->nFileSize = nFileSize;
     e->nTailSum = info.m_nTailSum;
 
     // The scan is the list's only writer while it runs, so the row it appends
     // lands at the current count.
-    e->nIndex = pJob->m_pList->GetItemCount();
-    pJob->m_pList->InsertItem(e->nIndex, reinterpret_cast<LPARAM>(e.get()));
+    e->nIndex = m_pList->GetItemCount();
+    m_pList->InsertItem(e->nIndex, reinterpret_cast<LPARAM>(e.get()));
     e.release();
 
     info.Reset();
-    pJob->SetStatus(TEXT_LISTED_FORMAT, text.c_str());
+    SetStatus(TEXT_LISTED_FORMAT, text.c_str());
     return 1;
 }

@@ -256,9 +256,10 @@ void CWorkDialog::EditRowTag(int nItem)
 
     // Not written: the row shows what the file holds, and the user is told.
     CMP3Info info;
+    const bool bRead = info.ReadTag(pEntry->wstrPath);
     {
         std::lock_guard<std::mutex> lock(m_job.EntryLock());
-        if (info.ReadTag(pEntry->wstrPath)) {
+        if (bRead) {
             PutEntryTexts(*pEntry, info);
             pEntry->nTailSum = info.m_nTailSum;
         } else {

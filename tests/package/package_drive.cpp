@@ -28,13 +28,7 @@ std::string g_folder;
 // control: the launcher and the work window share their caption.
 Window WaitProgramDialog(DWORD processId, int controlId, DWORD timeoutMs)
 {
-    WindowQuery q;
-    q.processId = processId;
-    q.caption = kCaption;
-    q.className = "#32770";
-    q.filter = [controlId](const Window& w) { return static_cast<bool>(w.Child(controlId)); };
-    q.kind = "a dialog with control " + std::to_string(controlId);
-    return WaitTopWindow(q, timeoutMs);
+    return WaitDialogWithControl(processId, kCaption, controlId, timeoutMs);
 }
 
 Check Answer(DWORD processId, const std::string& text, int id)

@@ -104,13 +104,7 @@ Window Process::WaitDialog(const std::string& caption, int controlId, DWORD time
 {
     if (!m_process.IsValid())
         return Window::Missing("no process" + (m_why.empty() ? "" : ": " + m_why));
-    WindowQuery q;
-    q.processId = m_id;
-    q.caption = caption;
-    q.className = "#32770";
-    q.filter = [controlId](const Window& w) { return static_cast<bool>(w.Child(controlId)); };
-    q.kind = "dialog with control " + std::to_string(controlId);
-    return WaitTopWindow(q, timeoutMs);
+    return WaitDialogWithControl(m_id, caption, controlId, timeoutMs);
 }
 
 } // namespace e2e

@@ -39,9 +39,7 @@ public:
 
     // A visible top-level window of this process.
     Window WaitWindow(const std::string& caption, const std::string& className = "", DWORD timeoutMs = kWait) const;
-    // A visible dialog of this process with this caption that holds a control
-    // with this id: tells apart windows that share a caption, such as a main
-    // window and its message boxes.
+    // WaitDialogWithControl for this process.
     Window WaitDialog(const std::string& caption, int controlId, DWORD timeoutMs = kWait) const;
     std::string DescribeWindows() const { return DescribeTopWindows(m_id); }
 

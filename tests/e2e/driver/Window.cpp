@@ -368,6 +368,17 @@ Window FindTopWindow(const WindowQuery& query)
     return found.empty() ? Window::Missing("no " + query.Describe()) : found.front();
 }
 
+Window WaitDialogWithControl(DWORD processId, const std::string& caption, int controlId, DWORD timeoutMs)
+{
+    WindowQuery q;
+    q.processId = processId;
+    q.caption = caption;
+    q.className = "#32770";
+    q.filter = [controlId](const Window& w) { return static_cast<bool>(w.Child(controlId)); };
+    q.kind = "dialog with control " + std::to_string(controlId);
+    return WaitTopWindow(q, timeoutMs);
+}
+
 Window WaitTopWindow(const WindowQuery& query, DWORD timeoutMs)
 {
     const DWORD start = ::GetTickCount();

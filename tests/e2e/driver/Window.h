@@ -117,6 +117,10 @@ Window FindTopWindow(const WindowQuery& query);
 // Polls until a window matches; on timeout the empty result's Why() lists
 // the windows that were there instead.
 Window WaitTopWindow(const WindowQuery& query, DWORD timeoutMs = kWait);
+// A visible dialog of the process with this caption that holds a control with
+// this id: tells apart windows that share a caption, such as a main window
+// and its message boxes.
+Window WaitDialogWithControl(DWORD processId, const std::string& caption, int controlId, DWORD timeoutMs = kWait);
 // The visible top-level windows of a process, one line each.
 std::string DescribeTopWindows(DWORD processId);
 
