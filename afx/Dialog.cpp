@@ -80,6 +80,15 @@ BOOL CDialog::OnInitDialog()
     return TRUE;
 }
 
+bool CDialog::WaitControlsFlushed(UINT nTimeoutMs) const
+{
+    const HWND hWnd = m_hWnd;
+    if (!hWnd || !::IsWindow(hWnd))
+        return true;
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(hWnd, WM_APP_SYNC, 0, 0, SMTO_NORMAL, nTimeoutMs, &result) != 0;
+}
+
 void CDialog::FlushControls()
 {
     for (CWnd* c : m_bound)

@@ -86,6 +86,10 @@ public:
 
     // Brings every bound control up to date with what other threads wrote.
     void FlushControls();
+    // From another thread: waits up to nTimeoutMs for the dialog's thread to
+    // run FlushControls. True when it did, or when there is no window to wait
+    // for.
+    bool WaitControlsFlushed(UINT nTimeoutMs) const;
 
     void AddBoundControl(CWnd* control) { m_bound.push_back(control); }
 

@@ -109,7 +109,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD)
         if (g_copyPace.m_tLast == 0)
             g_copyPace.m_tLast = g_pUser->m_tCopyStart;
         // Read while the worker writes them: near enough for a pace.
-        g_copyPace.Seen(job.m_nSucceeded + job.m_nDuplicates + job.m_nFailed, t);
+        g_copyPace.Seen(job.Succeeded() + job.Duplicates() + job.Failed(), t);
     }
 }
 
@@ -125,12 +125,11 @@ int main(int argc, char** argv)
     ::InitCommonControlsEx(&icc);
 
     CScriptedUser user(argv[1], argv[2]);
-    CWorkDialog dlg;
+    CWorkDialog dlg(user);
     if (!dlg.Create()) {
         std::fprintf(stderr, "cannot create the work window\n");
         return 1;
     }
-    dlg.m_job.m_pUi = &user;
     dlg.ShowWindow(SW_SHOW);
     ::UpdateWindow(dlg.m_hWnd);
 
@@ -152,8 +151,8 @@ int main(int argc, char** argv)
 
     std::printf("scan_ms=%.1f copy_ms=%.1f rows=%d peak_ws=%lu ui_stall_ms=%.1f succeeded=%d duplicates=%d failed=%d\n",
                 user.m_tScanEnd - user.m_tScanStart, user.m_tCopyEnd - user.m_tCopyStart, rows,
-                static_cast<unsigned long>(pmc.PeakWorkingSetSize), g_maxStall, dlg.m_job.m_nSucceeded,
-                dlg.m_job.m_nDuplicates, dlg.m_job.m_nFailed);
+                static_cast<unsigned long>(pmc.PeakWorkingSetSize), g_maxStall, dlg.m_job.Succeeded(),
+                dlg.m_job.Duplicates(), dlg.m_job.Failed());
     std::printf("scan_laps_ms=%s copy_laps_ms=%s\n", g_scanPace.Text().c_str(), g_copyPace.Text().c_str());
     std::fflush(stdout);
     dlg.StopWorkThread();

@@ -4,6 +4,7 @@
 
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
+#include "collect/JobScreen.h"
 #include "collect/JobUi.h"
 #include "res/Texts.h"
 
@@ -14,21 +15,15 @@ namespace {
 const UINT SYNC_ATTEMPT_MS = 100;
 }
 
-CCollectJob::CCollectJob(IJobUi& ui) : m_pUi(&ui)
+CCollectJob::CCollectJob(IJobUi& ui, IJobScreen& screen) : m_ui(ui), m_screen(screen)
 {
     Reset();
 }
 
 void CCollectJob::Reset()
 {
-    m_pList = nullptr;
-    m_pProgress = nullptr;
-    m_pStatus = nullptr;
-    m_pProgressText = nullptr;
-    m_pPathLine = nullptr;
     m_szText[0] = 0;
     m_nTotal = m_nSucceeded = m_nFailed = m_nDuplicates = 0;
-    m_hOwner = nullptr;
     m_szSource[0] = 0;
     m_szDest[0] = 0;
     m_wstrSource.clear();
@@ -46,8 +41,7 @@ void CCollectJob::ShowPaths()
     char line[JOB_TEXT_SIZE];
     wsprintfA(line, TEXT_PATHS_FORMAT, m_szSource, m_szDest);
     line[sizeof line - 1] = 0;
-    if (m_pPathLine)
-        m_pPathLine->SetWindowText(line);
+    m_screen.ShowPathLine(line);
 }
 
 void CCollectJob::SetProgress(int nDone, int nCount)
@@ -59,23 +53,19 @@ void CCollectJob::SetProgress(int nDone, int nCount)
     volatile float pos = ratio * float(PROGRESS_RANGE);
     volatile float scaled = float(nDone) * 100.0f;
     volatile float percent = scaled / float(nCount);
-    if (m_pProgress)
-        m_pProgress->SetPos(int(pos));
+    m_screen.ShowProgress(int(pos));
     const int nPercent = int(percent);
-    if (m_pProgressText && nPercent != m_nShownPercent) {
+    if (nPercent != m_nShownPercent) {
         char label[32];
         wsprintfA(label, TEXT_PROGRESS_FORMAT, nPercent);
-        m_pProgressText->SetWindowText(label);
+        m_screen.ShowProgressText(label);
         m_nShownPercent = nPercent;
     }
 }
 
 void CCollectJob::SyncScreen()
 {
-    while (m_hOwner && !IsStopRequested() && ::IsWindow(m_hOwner)) {
-        DWORD_PTR result = 0;
-        if (::SendMessageTimeoutA(m_hOwner, WM_APP_SYNC, 0, 0, SMTO_NORMAL, SYNC_ATTEMPT_MS, &result))
-            return;
+    while (!IsStopRequested() && !m_screen.TrySync(SYNC_ATTEMPT_MS)) {
     }
 }
 
@@ -86,14 +76,13 @@ void CCollectJob::SetStatus(const char* format, ...)
     wvsprintfA(m_szText, format, args);
     va_end(args);
     m_szText[sizeof m_szText - 1] = 0;
-    if (m_pStatus)
-        m_pStatus->SetWindowText(m_szText);
+    m_screen.ShowStatus(m_szText);
 }
 
 int CCollectJob::AskFolder(std::wstring& path, const char* title)
 {
     SyncScreen();
-    return m_pUi->ChooseFolder(path, title);
+    return m_ui.ChooseFolder(path, title);
 }
 
 void CCollectJob::CommitEdit(MP3FileEntry& e, const MP3FileEntry& edited)
@@ -118,11 +107,11 @@ void CCollectJob::SetDest(const std::wstring& path)
 int CCollectJob::AskYesNo(const char* text)
 {
     SyncScreen();
-    return m_pUi->AskYesNo(m_hOwner, text);
+    return m_ui.AskYesNo(m_screen.Owner(), text);
 }
 
 void CCollectJob::Tell(const char* text)
 {
     SyncScreen();
-    m_pUi->ShowMessage(m_hOwner, text);
+    m_ui.ShowMessage(m_screen.Owner(), text);
 }

@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "afx/Controls.h"
 #include "collect/FileEntry.h"
 
 class CFileFind;
+class IJobScreen;
 class IJobUi;
 
 // The bytes of the job's status text and of each chosen path's text, with
@@ -24,22 +24,19 @@ enum { JOB_TEXT_SIZE = 1024 };
 // The progress bar's range: a pass moves it from 0 to this.
 enum { PROGRESS_RANGE = 500 };
 
-// The job context the work window holds: the controls a job writes to, the
-// buffer it composes status texts in, the chosen paths, the owner of its
-// message boxes and the counters of the last scans and pass.
+// The collection job: the scan, the organise pass, and what the last of each
+// found. It reaches the user only through its IJobUi and the screen only
+// through its IJobScreen, both given when it is made.
 //
-// A job runs on a worker thread and writes to the controls only through the
-// references; the wrappers never make it wait for the window's thread.
+// A job runs on a worker thread; its counters and chosen paths are read by
+// the window's thread only while no job runs.
 class CCollectJob
 {
 public:
-    // The jobs reach the user through ui.
-    explicit CCollectJob(IJobUi& ui);
+    CCollectJob(IJobUi& ui, IJobScreen& screen);
 
-    // Writes the path line from m_szSource and m_szDest.
-    void ShowPaths();
     // Moves the progress bar (0..PROGRESS_RANGE) and its label to nDone of nCount.
-    // Each is written only when its value changes.
+    // The label is written only when its value changes.
     void SetProgress(int nDone, int nCount);
 
     // The scan: asks for the source, lists its MP3 files, then offers the
@@ -56,8 +53,8 @@ public:
     // The pass over the rows: 1, or 0 when it was stopped before its end.
     int TransferFiles(int nMode);
 
-    // Every field back to the state after construction (references too).
-    // m_pUi and the stop request stay as they are.
+    // Counters, paths and texts back to the state after construction. The
+    // seams and the stop request stay as they are.
     void Reset();
 
     // A stop asked from another thread; the jobs test it between files and
@@ -68,30 +65,23 @@ public:
     bool IsStopRequested() const { return m_bStop; }
     const std::atomic<bool>& StopFlag() const { return m_bStop; }
 
-    // Brings the owner's controls up to date with everything written so far;
-    // returns when they are (or at once when a stop was asked or there is no
-    // owner). A worker calls it before it reports its end.
+    // Returns when the screen shows everything written so far, or at once
+    // when a stop was asked or there is no window. A worker calls it before
+    // it reports its end.
     void SyncScreen();
 
-    CListCtrl* m_pList;
-    CProgressCtrl* m_pProgress;
-    CStatic* m_pStatus;
-    CStatic* m_pProgressText;
-    CStatic* m_pPathLine;
-    char m_szText[JOB_TEXT_SIZE];
-    int m_nTotal;
-    int m_nSucceeded;
-    int m_nFailed;
-    int m_nDuplicates;
-    HWND m_hOwner;
-    // The chosen paths as the user reads them, and exactly (empty: none).
-    char m_szSource[JOB_TEXT_SIZE];
-    char m_szDest[JOB_TEXT_SIZE];
-    std::wstring m_wstrSource;
-    std::wstring m_wstrDest;
-
-    // The user, as the jobs see it (never null).
-    IJobUi* m_pUi;
+    // MP3 files the last scans found, listed or not.
+    int Total() const { return m_nTotal; }
+    // The last pass's outcomes.
+    int Succeeded() const { return m_nSucceeded; }
+    int Duplicates() const { return m_nDuplicates; }
+    int Failed() const { return m_nFailed; }
+    // The chosen paths as the user reads them ("" for none), and exactly.
+    const char* SourceText() const { return m_szSource; }
+    const char* DestText() const { return m_szDest; }
+    const std::wstring& Dest() const { return m_wstrDest; }
+    // The status text last written.
+    const char* StatusText() const { return m_szText; }
 
     // Guards the tag texts and the fingerprint of the rows' entries: the tag
     // dialog commits an edit under it on the window's thread, and the pass
@@ -106,6 +96,8 @@ private:
     friend bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
     friend int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
 
+    // Writes the path line from the chosen paths.
+    void ShowPaths();
     // Formats into m_szText (cut to fit, as wsprintfA does) and shows it.
     void SetStatus(const char* format, ...);
     // The questions; each first brings the screen up to date, so the user
@@ -136,6 +128,18 @@ private:
     bool EnsureFolder(const std::wstring& folder, bool& bMadeByPass);
     // Brings the size index up to the rows listed now.
     void SyncSizeIndex(bool bRebuild);
+
+    IJobUi& m_ui;
+    IJobScreen& m_screen;
+    char m_szText[JOB_TEXT_SIZE];
+    int m_nTotal;
+    int m_nSucceeded;
+    int m_nFailed;
+    int m_nDuplicates;
+    char m_szSource[JOB_TEXT_SIZE];
+    char m_szDest[JOB_TEXT_SIZE];
+    std::wstring m_wstrSource;
+    std::wstring m_wstrDest;
 
     std::atomic<bool> m_bStop{false};
     std::mutex m_entryLock;

@@ -5,6 +5,7 @@
 
 #include "afx/WidePath.h"
 #include "collect/Duplicate.h"
+#include "collect/JobScreen.h"
 #include "collect/SafeTransfer.h"
 #include "collect/TargetPath.h"
 #include "res/Texts.h"
@@ -81,7 +82,7 @@ int CCollectJob::TransferFiles(int nMode)
     // drive is current, a place the user never chose.
     const std::wstring dest = LongPath(m_wstrDest);
     const bool bHaveDest = !dest.empty();
-    const int nCount = m_pList ? m_pList->GetItemCount() : 0;
+    const int nCount = m_screen.RowCount();
     m_knownFolders.clear();
     m_nShownPercent = -1;
     SyncSizeIndex(true);
@@ -91,7 +92,7 @@ int CCollectJob::TransferFiles(int nMode)
         if (IsStopRequested())
             return 0;
         SetProgress(i + 1, nCount);
-        MP3FileEntry* e = reinterpret_cast<MP3FileEntry*>(m_pList->GetItemData(i));
+        MP3FileEntry* e = m_screen.RowEntry(i);
         switch (e && bHaveDest ? TransferRow(*e, dest, nMode) : ROW_FAILED) {
         case ROW_DONE: ++m_nSucceeded; break;
         case ROW_DUPLICATE: ++m_nDuplicates; break;
@@ -171,13 +172,13 @@ bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)
 
 void CCollectJob::SyncSizeIndex(bool bRebuild)
 {
-    const int nCount = m_pList ? m_pList->GetItemCount() : 0;
+    const int nCount = m_screen.RowCount();
     if (bRebuild || nCount < m_nIndexedRows) {
         m_sizeIndex.clear();
         m_nIndexedRows = 0;
     }
     for (int row = m_nIndexedRows; row < nCount; ++row) {
-        const auto* e = reinterpret_cast<const MP3FileEntry*>(m_pList->GetItemData(row));
+        const MP3FileEntry* e = m_screen.RowEntry(row);
         if (e && e->nFileSize != 0)
             m_sizeIndex[e->nFileSize].push_back(row);
     }
@@ -225,7 +226,7 @@ private:
 
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
 {
-    if (!pEntry || !pJob || !pJob->m_pList || pEntry->nFileSize == 0)
+    if (!pEntry || !pJob || pEntry->nFileSize == 0)
         return false;
     pJob->SyncSizeIndex(false);
     const auto it = pJob->m_sizeIndex.find(pEntry->nFileSize);
@@ -240,7 +241,7 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
     for (int row : it->second) {
         if (pJob->IsStopRequested())
             return false;
-        const auto* o = reinterpret_cast<const MP3FileEntry*>(pJob->m_pList->GetItemData(row));
+        const MP3FileEntry* o = pJob->m_screen.RowEntry(row);
         if (o && IsDuplicateOfRow(*pEntry, nSum, *o, standing))
             return true;
     }

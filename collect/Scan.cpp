@@ -8,6 +8,7 @@
 #include "afx/Handle.h"
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
+#include "collect/JobScreen.h"
 #include "res/Texts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
@@ -152,9 +153,6 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
 
 int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize)
 {
-    // Without a list no row could own the entry.
-    if (!m_pList)
-        return 0;
     const std::string name = TextFromWide(NameOfPath(path));
     if (text.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
         return 0;
@@ -174,10 +172,10 @@ int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uin
     e->nFileSize = nFileSize;
     e->nTailSum = info.m_nTailSum;
 
-    // The scan is the list's only writer while it runs, so the row it appends
+    // The scan is the rows' only writer while it runs, so the row it appends
     // lands at the current count.
-    e->nIndex = m_pList->GetItemCount();
-    m_pList->InsertItem(e->nIndex, reinterpret_cast<LPARAM>(e.get()));
+    e->nIndex = m_screen.RowCount();
+    m_screen.AddRow(e.get());
     e.release();
 
     info.Reset();

@@ -38,17 +38,11 @@ const char* TagText(const char* szValue, const char* szPlaceholder)
 
 } // namespace
 
-CWorkDialog::CWorkDialog()
-    : CDialog(IDD_WORK_DIALOG), m_job(ShellJobUi()), m_nTransferMode(MODE_COPY)
+CWorkDialog::CWorkDialog() : CWorkDialog(ShellJobUi()) {}
+
+CWorkDialog::CWorkDialog(IJobUi& ui)
+    : CDialog(IDD_WORK_DIALOG), m_ui(ui), m_job(ui, *this), m_nTransferMode(MODE_COPY)
 {
-    m_job.m_pList = nullptr;
-    m_job.m_pProgress = nullptr;
-    m_job.m_pStatus = nullptr;
-    m_job.m_pProgressText = nullptr;
-    m_job.m_pPathLine = nullptr;
-    m_job.m_hOwner = nullptr;
-    m_job.m_nTotal = m_job.m_nSucceeded = m_job.m_nFailed = m_job.m_nDuplicates = 0;
-    ClearList(&m_job);
 }
 
 CWorkDialog::~CWorkDialog()
@@ -131,24 +125,32 @@ void CWorkDialog::UpdateButtons(BOOL bBusy)
     m_btnMove.EnableWindow(!bBusy);
     m_btnCopy.EnableWindow(!bBusy);
     m_btnStop.EnableWindow(bBusy);
-    m_btnOpenFolder.EnableWindow(m_job.m_szDest[0] != '\0');
+    m_btnOpenFolder.EnableWindow(m_job.DestText()[0] != '\0');
 }
 
 void CWorkDialog::ClearList(CCollectJob* pJob)
 {
-    if (CListCtrl* pList = pJob->m_pList) {
-        const int nCount = pList->GetItemCount();
-        for (int i = 0; i < nCount; ++i)
-            delete reinterpret_cast<MP3FileEntry*>(pList->GetItemData(i));
-        pList->DeleteAllItems();
-    }
+    const int nCount = m_listFiles.GetItemCount();
+    for (int i = 0; i < nCount; ++i)
+        delete RowEntry(i);
+    m_listFiles.DeleteAllItems();
     pJob->Reset();
+}
+
+int CWorkDialog::AddRow(MP3FileEntry* pEntry)
+{
+    return m_listFiles.InsertItem(m_listFiles.GetItemCount(), reinterpret_cast<LPARAM>(pEntry));
+}
+
+MP3FileEntry* CWorkDialog::RowEntry(int nRow) const
+{
+    return reinterpret_cast<MP3FileEntry*>(m_listFiles.GetItemData(nRow));
 }
 
 void CWorkDialog::OnBnClickedOpenFolder()
 {
     // The folder exactly, in the ordinary form the file browser takes.
-    const std::wstring dest = PlainPath(LongPath(m_job.m_wstrDest));
+    const std::wstring dest = PlainPath(LongPath(m_job.Dest()));
     if (dest.empty())
         return;
     ::ShellExecuteW(nullptr, L"open", L"EXPLORER.exe", ExplorerParameters(dest).c_str(), nullptr, SW_SHOW);
@@ -175,7 +177,7 @@ void CWorkDialog::OnBnClickedCopyStart()
 
 void CWorkDialog::OnBnClickedAddList()
 {
-    if (m_listFiles.GetItemCount() > 0 && m_job.m_pUi->AskYesNo(m_hWnd, TEXT_ASK_ADD_TO_LIST) != IDYES) {
+    if (m_listFiles.GetItemCount() > 0 && m_ui.AskYesNo(m_hWnd, TEXT_ASK_ADD_TO_LIST) != IDYES) {
         StopWorkThread();
         ClearList(&m_job);
         ShowOpeningTexts();
@@ -196,7 +198,7 @@ void CWorkDialog::OnBnClickedStop()
 
 bool CWorkDialog::ConfirmEndJob()
 {
-    if (!m_pWorkThread || m_job.m_pUi->AskYesNo(m_hWnd, TEXT_ASK_END_JOB) != IDYES)
+    if (!m_pWorkThread || m_ui.AskYesNo(m_hWnd, TEXT_ASK_END_JOB) != IDYES)
         return false;
     EndJob();
     return true;
@@ -233,9 +235,7 @@ void CWorkDialog::OnNMDblclkFileList(NMHDR* pNMHDR, LRESULT* pResult)
 
 void CWorkDialog::EditRowTag(int nItem)
 {
-    if (!m_job.m_pList)
-        return;
-    auto* pEntry = reinterpret_cast<MP3FileEntry*>(m_job.m_pList->GetItemData(nItem));
+    MP3FileEntry* pEntry = RowEntry(nItem);
     if (!pEntry)
         return;
     // The dialog edits a copy; a pass running meanwhile reads the entry, and
@@ -250,7 +250,7 @@ void CWorkDialog::EditRowTag(int nItem)
         return;
     m_job.CommitEdit(*pEntry, edited);
     // The row draws its texts from the entry.
-    m_job.m_pList->RedrawItems(nItem, nItem);
+    m_listFiles.RedrawItems(nItem, nItem);
     if (SaveEntryTag(pEntry))
         return;
 
@@ -267,11 +267,11 @@ void CWorkDialog::EditRowTag(int nItem)
             pEntry->nTailSum = before.nTailSum;
         }
     }
-    m_job.m_pList->RedrawItems(nItem, nItem);
+    m_listFiles.RedrawItems(nItem, nItem);
     char text[JOB_TEXT_SIZE];
     wsprintfA(text, TEXT_SAVE_FAILED_FORMAT, pEntry->szPath);
     text[sizeof text - 1] = 0;
-    m_job.m_pUi->ShowWarning(m_hWnd, text);
+    m_ui.ShowWarning(m_hWnd, text);
 }
 
 bool SaveEntryTag(const MP3FileEntry* pEntry)

@@ -9,6 +9,8 @@
 #include "collect/CollectJob.h"
 #include "collect/EntryColumns.h"
 #include "collect/FileEntry.h"
+#include "collect/JobScreen.h"
+#include "collect/JobUi.h"
 #include "ui/ShellJobUi.h"
 #include "ui/WorkThread.h"
 
@@ -16,11 +18,14 @@
 enum { WM_APP_JOB_ENDED = WM_APP_FIRST_FREE };
 
 // The work window: the file list, the status text, the progress bar, the
-// path line and the buttons that start, replace and stop jobs.
-class CWorkDialog : public CDialog
+// path line and the buttons that start, replace and stop jobs. It is its
+// job's screen; the user is reached through the shell's dialogs, or through
+// the seam it is given.
+class CWorkDialog : public CDialog, public IJobScreen
 {
 public:
     CWorkDialog();
+    explicit CWorkDialog(IJobUi& ui);
     ~CWorkDialog() override;
 
     void DoDataExchange(CDataExchange* pDX) override;
@@ -56,6 +61,18 @@ public:
 
     void EditRowTag(int nItem);
 
+    // The job's screen, over the controls; see IJobScreen.
+    void ShowStatus(const char* text) override { m_staticStatus.SetWindowText(text); }
+    void ShowPathLine(const char* text) override { m_staticPaths.SetWindowText(text); }
+    void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
+    void ShowProgressText(const char* text) override { m_staticProgress.SetWindowText(text); }
+    int RowCount() const override { return m_listFiles.GetItemCount(); }
+    int AddRow(MP3FileEntry* pEntry) override;
+    MP3FileEntry* RowEntry(int nRow) const override;
+    bool TrySync(UINT nTimeoutMs) override { return WaitControlsFlushed(nTimeoutMs); }
+    HWND Owner() const override { return m_hWnd; }
+
+    IJobUi& m_ui;
     CStatic m_staticStatus;
     CListCtrl m_listFiles;
     CProgressCtrl m_progress;

@@ -137,14 +137,6 @@ void CWorkDialog::StopWorkThread()
 
 int CWorkDialog::RunScanJob()
 {
-    m_job.m_hOwner = m_hWnd;
-    if (m_job.m_hOwner) {
-        m_job.m_pList = &m_listFiles;
-        m_job.m_pProgress = &m_progress;
-        m_job.m_pStatus = &m_staticStatus;
-        m_job.m_pProgressText = &m_staticProgress;
-        m_job.m_pPathLine = &m_staticPaths;
-    }
     return m_job.CollectFiles(m_nTransferMode);
 }
 
@@ -154,7 +146,7 @@ void CWorkDialog::OnJobEnded(unsigned nSerial, int nResult)
     if (!m_pWorkThread || m_pWorkThread->m_nSerial != nSerial || m_job.IsStopRequested())
         return;
     UpdateButtons(FALSE);
-    m_job.m_pUi->ShowMessage(m_hWnd, nResult != 0 ? TEXT_JOB_DONE : TEXT_JOB_CANCELLED);
+    m_ui.ShowMessage(m_hWnd, nResult != 0 ? TEXT_JOB_DONE : TEXT_JOB_CANCELLED);
     // A stop while the message was up leaves the buttons to the one who stopped.
     if (m_job.IsStopRequested())
         return;

@@ -57,6 +57,16 @@ BOOL CJobTestDialog::OnInitDialog()
     return TRUE;
 }
 
+int CJobTestDialog::AddRow(MP3FileEntry* pEntry)
+{
+    return m_list.InsertItem(m_list.GetItemCount(), reinterpret_cast<LPARAM>(pEntry));
+}
+
+MP3FileEntry* CJobTestDialog::RowEntry(int nRow) const
+{
+    return reinterpret_cast<MP3FileEntry*>(m_list.GetItemData(nRow));
+}
+
 // ---- scripted user ----------------------------------------------------------
 
 CScriptedUi& CScriptedUi::Folder(const std::string& path)
@@ -175,18 +185,6 @@ void JobTest::SetUp()
     ::CreateDirectoryA(m_src.c_str(), nullptr);
     ::CreateDirectoryA(m_dst.c_str(), nullptr);
     ASSERT_TRUE(m_dlg.Create(nullptr));
-    Bind();
-}
-
-void JobTest::Bind()
-{
-    m_job.m_hOwner = m_dlg.m_hWnd;
-    m_job.m_pList = &m_dlg.m_list;
-    m_job.m_pProgress = &m_dlg.m_progress;
-    m_job.m_pStatus = &m_dlg.m_status;
-    m_job.m_pProgressText = &m_dlg.m_progressText;
-    m_job.m_pPathLine = &m_dlg.m_paths;
-    m_job.m_pUi = &m_ui;
     m_ui.Watch(m_dlg.m_status.m_hWnd, m_dlg.m_list.m_hWnd);
 }
 
@@ -197,7 +195,6 @@ void JobTest::ClearList()
         delete Entry(i);
     m_dlg.m_list.DeleteAllItems();
     m_job.Reset();
-    Bind();
 }
 
 void JobTest::TearDown()

@@ -12,6 +12,7 @@
 #include "afx/Dialog.h"
 #include "collect/CollectJob.h"
 #include "collect/EntryColumns.h"
+#include "collect/JobScreen.h"
 #include "collect/JobUi.h"
 #include "res/Texts.h"
 #include "tests/support/Pump.h"
@@ -38,13 +39,23 @@ private:
     std::vector<std::string> m_texts;
 };
 
-// The five controls a job writes to, in a window of their own.
-class CJobTestDialog : public CDialog
+// The controls a job writes to, in a window of their own, as its screen.
+class CJobTestDialog : public CDialog, public IJobScreen
 {
 public:
     CJobTestDialog();
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+
+    void ShowStatus(const char* text) override { m_status.SetWindowText(text); }
+    void ShowPathLine(const char* text) override { m_paths.SetWindowText(text); }
+    void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
+    void ShowProgressText(const char* text) override { m_progressText.SetWindowText(text); }
+    int RowCount() const override { return m_list.GetItemCount(); }
+    int AddRow(MP3FileEntry* pEntry) override;
+    MP3FileEntry* RowEntry(int nRow) const override;
+    bool TrySync(UINT nTimeoutMs) override { return WaitControlsFlushed(nTimeoutMs); }
+    HWND Owner() const override { return m_hWnd; }
 
     CRecordingStatic m_status;
     CListCtrl m_list;
@@ -114,13 +125,12 @@ protected:
     int RunOnWorker(const std::function<int()>& fn);
     int RunCollect(int nMode) { return RunOnWorker([this, nMode] { return m_job.CollectFiles(nMode); }); }
     int RunOrganise(int nMode) { return RunOnWorker([this, nMode] { return m_job.OrganiseFiles(nMode); }); }
-    // Back to an empty list and a reset context, bound to the window again.
+    // Back to an empty list and a reset context.
     void ClearList();
-    void Bind();
 
     int Rows() const;
     std::vector<std::string> Row(int row) const;
-    MP3FileEntry* Entry(int row) { return reinterpret_cast<MP3FileEntry*>(m_dlg.m_list.GetItemData(row)); }
+    MP3FileEntry* Entry(int row) { return m_dlg.RowEntry(row); }
     std::string Status() const { return m_dlg.m_status.GetWindowText(); }
     std::string PathLine() const { return m_dlg.m_paths.GetWindowText(); }
     std::string ProgressLabel() const { return m_dlg.m_progressText.GetWindowText(); }
@@ -133,7 +143,7 @@ protected:
     std::string m_dst;
     CJobTestDialog m_dlg;
     CScriptedUi m_ui;
-    CCollectJob m_job{m_ui};
+    CCollectJob m_job{m_ui, m_dlg};
     DWORD m_dwWorkerId = 0;
 };
 

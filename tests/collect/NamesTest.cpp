@@ -150,8 +150,8 @@ TEST_F(Names, DeepTreesAreWalkedAndTooLongPathsCounted)
 
     ASSERT_EQ(1, Rows());
     EXPECT_EQ(src + L"\\" + Deep(400) + L"a.mp3", Entry(0)->wstrPath);
-    EXPECT_EQ(2, m_job.m_nTotal);
-    EXPECT_EQ(1, m_job.m_nFailed);
+    EXPECT_EQ(2, m_job.Total());
+    EXPECT_EQ(1, m_job.Failed());
     ASSERT_EQ(3u, m_ui.Asked().size());
     EXPECT_EQ("전체경로가 너무 깁니다.\r\n경로 : " + TextFromWide(PlainPath(src + L"\\" + Deep(600))) + "b.mp3",
               m_ui.Asked()[1].text);

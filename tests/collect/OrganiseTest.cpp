@@ -1,8 +1,10 @@
-#include "afx/WidePath.h"
 #include "tests/collect/JobHarness.h"
 
 #include <atomic>
 #include <thread>
+
+#include "afx/Handle.h"
+#include "afx/WidePath.h"
 #include "res/Texts.h"
 
 using namespace collect_test;
@@ -50,10 +52,10 @@ TEST_F(Organise, CopyPassTextsCountsAndFiles)
     EXPECT_EQ(std::vector<std::string>({"Band\\Disc\\1.mp3", "가수\\앨범\\2.mp3"}), FilesUnder(m_dst));
     EXPECT_EQ(3u, FilesUnder(m_src).size());
 
-    EXPECT_EQ(3, m_job.m_nTotal);
-    EXPECT_EQ(2, m_job.m_nSucceeded);
-    EXPECT_EQ(0, m_job.m_nDuplicates);
-    EXPECT_EQ(1, m_job.m_nFailed);
+    EXPECT_EQ(3, m_job.Total());
+    EXPECT_EQ(2, m_job.Succeeded());
+    EXPECT_EQ(0, m_job.Duplicates());
+    EXPECT_EQ(1, m_job.Failed());
     const std::vector<std::string> expected = {
         Transfer("복사 중입니다.", Src("a\\1.mp3"), t1), Transfer("복사 완료 하였습니다.", Src("a\\1.mp3"), t1),
         Transfer("복사 중입니다.", Src("b\\2.mp3"), t2), Transfer("복사 완료 하였습니다.", Src("b\\2.mp3"), t2),
@@ -137,8 +139,8 @@ TEST_F(Organise, RowOutcomesTable)
         EXPECT_EQ(1, RunCollect(MODE_COPY));
 
         const bool ok = !c.target.empty();
-        EXPECT_EQ(ok ? 1 : 0, m_job.m_nSucceeded);
-        EXPECT_EQ(ok ? 0 : 1, m_job.m_nFailed);
+        EXPECT_EQ(ok ? 1 : 0, m_job.Succeeded());
+        EXPECT_EQ(ok ? 0 : 1, m_job.Failed());
         std::vector<std::string> files = {"d\\dst\\" + (ok ? c.target : c.blocker), "src\\s.mp3"};
         if (!ok && c.blocker.empty())
             files.erase(files.begin());
@@ -198,9 +200,9 @@ TEST_F(Organise, DuplicatesTable)
 
         EXPECT_EQ(1, RunOrganise(MODE_COPY));
 
-        EXPECT_EQ(c.ok, m_job.m_nSucceeded);
-        EXPECT_EQ(c.dup, m_job.m_nDuplicates);
-        EXPECT_EQ(c.failed, m_job.m_nFailed);
+        EXPECT_EQ(c.ok, m_job.Succeeded());
+        EXPECT_EQ(c.dup, m_job.Duplicates());
+        EXPECT_EQ(c.failed, m_job.Failed());
         std::vector<std::string> expected;
         for (const std::string& t : c.targets)
             expected.push_back("Band\\Disc\\" + t);
@@ -237,9 +239,9 @@ TEST_F(Organise, DuplicateOfWhatStandsAtARowsNewTarget)
 
     EXPECT_EQ(1, RunOrganise(MODE_COPY));
 
-    EXPECT_EQ(1, m_job.m_nSucceeded) << "p";
-    EXPECT_EQ(1, m_job.m_nFailed) << "o: its new target is taken";
-    EXPECT_EQ(1, m_job.m_nDuplicates) << "q: the same bytes stand at o's new target";
+    EXPECT_EQ(1, m_job.Succeeded()) << "p";
+    EXPECT_EQ(1, m_job.Failed()) << "o: its new target is taken";
+    EXPECT_EQ(1, m_job.Duplicates()) << "q: the same bytes stand at o's new target";
     EXPECT_FALSE(Exists(Dst("Band\\Disc\\q.mp3")));
 }
 
@@ -283,7 +285,7 @@ TEST_F(Organise, TargetPathLengthTable)
 
         EXPECT_EQ(1, RunCollect(MODE_COPY));
 
-        EXPECT_EQ(1, m_job.m_nFailed);
+        EXPECT_EQ(1, m_job.Failed());
         EXPECT_EQ(c.stored ? dest + tail : "", Entry(0)->szTargetPath);
         EXPECT_EQ(std::vector<std::string>({"src\\s.mp3"}), FilesUnder(m_tmp.Path()));
     }
@@ -335,13 +337,19 @@ TEST_F(Organise, ProgressTable)
 
 TEST_F(Organise, EmptyListReportsTotalAndZeros)
 {
-    m_job.m_nTotal = 5;
-    m_job.m_nFailed = 2;
-    m_ui.Yes().Folder(m_dst);
+    // Found but never listed: files nobody may open while the scan reads them.
+    std::vector<CHandle> held;
+    for (const char* name : {"a.mp3", "b.mp3"}) {
+        WriteFile(Src(name), MakeMp3(Tagged("Band", "Disc")));
+        held.emplace_back(::CreateFileA(Src(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.back().IsValid());
+    }
+    m_ui.Folder(m_src).Yes().Folder(m_dst);
 
-    EXPECT_EQ(1, RunOrganise(MODE_COPY));
+    EXPECT_EQ(1, RunCollect(MODE_COPY));
 
-    EXPECT_EQ(Summary(5, 0, 0, 0), Status());
+    ASSERT_EQ(0, Rows());
+    EXPECT_EQ(Summary(2, 0, 0, 0), Status());
     EXPECT_TRUE(m_dlg.m_progressText.Texts().empty());
     EXPECT_EQ(0, ProgressPos());
 }
@@ -349,10 +357,10 @@ TEST_F(Organise, EmptyListReportsTotalAndZeros)
 TEST_F(Organise, DeclinedOrCancelledPassChangesNothing)
 {
     WriteFile(Src("s.mp3"), MakeMp3(Tagged("Band", "Disc")));
-    m_ui.Folder(m_src).No();
+    m_ui.Folder(m_src).Yes().Folder(m_dst);
     ASSERT_EQ(1, RunCollect(MODE_COPY));
-    lstrcpyA(m_job.m_szDest, "earlier");
-    m_job.m_nSucceeded = 4;
+    ASSERT_EQ(1, m_job.Succeeded());
+    const std::vector<std::string> placed = FilesUnder(m_dst);
     const size_t texts = m_dlg.m_status.Texts().size();
 
     struct Case
@@ -368,11 +376,11 @@ TEST_F(Organise, DeclinedOrCancelledPassChangesNothing)
         else
             m_ui.No();
         EXPECT_EQ(c.result, RunOrganise(MODE_COPY));
-        EXPECT_STREQ("earlier", m_job.m_szDest);
-        EXPECT_EQ(4, m_job.m_nSucceeded);
+        EXPECT_EQ(m_dst, m_job.DestText());
+        EXPECT_EQ(1, m_job.Succeeded());
         EXPECT_EQ(texts, m_dlg.m_status.Texts().size());
     }
-    EXPECT_TRUE(FilesUnder(m_dst).empty());
+    EXPECT_EQ(placed, FilesUnder(m_dst));
 }
 
 TEST(CreateFolderPath, Table)
@@ -437,7 +445,7 @@ TEST_F(Organise, EditsRacingThePassNeverMakeAFolderNobodyTyped)
     editor.join();
 
     EXPECT_EQ(1, result);
-    EXPECT_EQ(kRows, m_job.m_nSucceeded + m_job.m_nFailed + m_job.m_nDuplicates);
+    EXPECT_EQ(kRows, m_job.Succeeded() + m_job.Failed() + m_job.Duplicates());
     for (const std::string& file : FilesUnder(m_dst)) {
         const std::string folder = file.substr(0, file.rfind('\\'));
         EXPECT_TRUE(folder == a + "\\" + a || folder == b + "\\" + b || folder == "Band\\Disc") << folder;

@@ -44,7 +44,7 @@ TEST_F(Scan, WalksDepthFirstAndTakesExactlyDotMp3)
     }
     EXPECT_STREQ(".mp3", Entry(0)->szFileName);
     EXPECT_STREQ("노래.mp3", Entry(7)->szFileName);
-    EXPECT_EQ(8, m_job.m_nTotal);
+    EXPECT_EQ(8, m_job.Total());
     EXPECT_EQ(ClosingReport(m_src, 8), Status());
 }
 
@@ -67,9 +67,9 @@ TEST_F(Scan, SingleChosenFileStatusTextsAndQuestion)
         ClosingReport(file, 1),
     };
     EXPECT_EQ(expected, m_dlg.m_status.Texts());
-    EXPECT_EQ(ClosingReport(file, 1), m_job.m_szText);
+    EXPECT_EQ(ClosingReport(file, 1), m_job.StatusText());
     EXPECT_EQ("mp3 가 존재하는 경로 : " + file + "\r\n이동 및 복사를 할 경로 : ", PathLine());
-    EXPECT_EQ(file, m_job.m_szSource);
+    EXPECT_EQ(file, m_job.SourceText());
     EXPECT_EQ(1, Rows());
 
     const std::vector<Question> asked = m_ui.Asked();
@@ -152,23 +152,27 @@ TEST_F(Scan, SecondScanNumbersOnAndAddsToTotal)
         EXPECT_EQ(r, Entry(r)->nIndex);
     }
     EXPECT_EQ(Row(0)[1], Row(2)[1]);
-    EXPECT_EQ(4, m_job.m_nTotal);
+    EXPECT_EQ(4, m_job.Total());
     EXPECT_EQ(ClosingReport(m_src, 4), Status());
 }
 
 TEST_F(Scan, CancelledSourceChangesNothing)
 {
-    lstrcpyA(m_job.m_szSource, "earlier");
-    m_job.m_nTotal = 3;
+    WriteFile(Src("s.mp3"), MakeMp3(Tagged("Band", "Disc")));
+    m_ui.Folder(m_src).No();
+    ASSERT_EQ(1, RunCollect(MODE_COPY));
+    m_dlg.m_status.ClearTexts();
+    m_dlg.m_paths.ClearTexts();
+    const size_t asked = m_ui.Asked().size();
     m_ui.CancelFolder();
 
     EXPECT_EQ(0, RunCollect(MODE_COPY));
 
-    EXPECT_STREQ("earlier", m_job.m_szSource);
-    EXPECT_EQ(3, m_job.m_nTotal);
+    EXPECT_EQ(m_src, m_job.SourceText());
+    EXPECT_EQ(1, m_job.Total());
     EXPECT_TRUE(m_dlg.m_status.Texts().empty());
     EXPECT_TRUE(m_dlg.m_paths.Texts().empty());
-    EXPECT_EQ(1u, m_ui.Asked().size());
+    EXPECT_EQ(asked + 1, m_ui.Asked().size());
 }
 
 // Files found but not listed count in the total and as failed; nothing is
@@ -185,8 +189,8 @@ TEST_F(Scan, UnlistableFilesAreCountedNotListed)
     ::CloseHandle(lock);
 
     EXPECT_EQ(1, Rows());
-    EXPECT_EQ(2, m_job.m_nTotal);
-    EXPECT_EQ(1, m_job.m_nFailed);
+    EXPECT_EQ(2, m_job.Total());
+    EXPECT_EQ(1, m_job.Failed());
     EXPECT_EQ(ClosingReport(m_src, 2), Status());
 
     struct Case
@@ -222,5 +226,5 @@ TEST_F(Scan, FolderReachedTwiceThroughLinksIsWalkedOnce)
     EXPECT_EQ(Src("a.mp3"), Row(0)[1]);
     EXPECT_EQ(Src("other\\c.mp3"), Row(1)[1]);
     EXPECT_EQ(Src("sub\\b.mp3"), Row(2)[1]);
-    EXPECT_EQ(3, m_job.m_nTotal);
+    EXPECT_EQ(3, m_job.Total());
 }

@@ -36,8 +36,8 @@ TEST_F(Transfer, MoveToAnotherDrive)
 
     EXPECT_EQ(1, RunCollect(MODE_MOVE));
 
-    EXPECT_EQ(2, m_job.m_nSucceeded);
-    EXPECT_EQ(1, m_job.m_nFailed);
+    EXPECT_EQ(2, m_job.Succeeded());
+    EXPECT_EQ(1, m_job.Failed());
     EXPECT_EQ(drive.Root() + "\\Band\\Disc\\1.mp3", Entry(0)->szTargetPath);
     EXPECT_EQ(one, ReadFile(drive.Root() + "Band\\Disc\\1.mp3"));
     EXPECT_EQ(two, ReadFile(drive.Root() + "Band\\Disc\\2.mp3"));
@@ -98,7 +98,7 @@ TEST_F(Transfer, StopDuringLongCopyTable)
         std::printf("[ %s: stopped after %lu ms ]\n", c.label, returnedAt - stoppedAt);
         EXPECT_LT(returnedAt - stoppedAt, 2000u);
         EXPECT_EQ(0, result);
-        EXPECT_EQ(0, m_job.m_nSucceeded);
+        EXPECT_EQ(0, m_job.Succeeded());
         EXPECT_TRUE(FilesUnder(folder).empty());
         EXPECT_EQ(size, FileSize(Src("big.mp3")));
         EXPECT_EQ(tail, LastBytes(Src("big.mp3"), 4096));

@@ -270,8 +270,8 @@ TEST_F(TagEditTest, TwinsEditedAlikeAreDuplicates)
     m_ui.AddFolder(ScriptedUi::Pick(dst.Path()));
     EXPECT_EQ(1, m_dlg->m_job.OrganiseFiles(MODE_COPY));
 
-    EXPECT_EQ(1, m_dlg->m_job.m_nSucceeded);
-    EXPECT_EQ(1, m_dlg->m_job.m_nDuplicates);
+    EXPECT_EQ(1, m_dlg->m_job.Succeeded());
+    EXPECT_EQ(1, m_dlg->m_job.Duplicates());
     EXPECT_TRUE(Exists(dst / "Band\\Disc\\s.mp3"));
     EXPECT_FALSE(Exists(dst / "Band\\Disc\\t.mp3"));
 }

@@ -141,8 +141,7 @@ int ScriptedUi::Count(const std::string& entry) const
 
 void WorkDialogTest::SetUp()
 {
-    m_dlg.reset(new CWorkDialog);
-    m_dlg->m_job.m_pUi = &m_ui;
+    m_dlg.reset(new CWorkDialog(m_ui));
     ASSERT_TRUE(m_dlg->Create(nullptr));
     ::ShowWindow(m_dlg->GetSafeHwnd(), SW_SHOW);
     PumpPending();

@@ -204,7 +204,7 @@ TEST_F(WorkDialogTest, AnsweringYesToAddToListAppendsRows)
     ASSERT_EQ(4, Rows());
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(i, Row(i)->nIndex);
-    EXPECT_EQ(4, m_dlg->m_job.m_nTotal);
+    EXPECT_EQ(4, m_dlg->m_job.Total());
 }
 
 TEST_F(WorkDialogTest, AnsweringNoEmptiesTheListBeforeTheSourceIsChosen)
@@ -227,7 +227,7 @@ TEST_F(WorkDialogTest, AnsweringNoEmptiesTheListBeforeTheSourceIsChosen)
     m_ui.AddFolder(ScriptedUi::Then(
         [&] {
             rowsAtChooser = Rows();
-            buttonsAtChooser = m_dlg->m_job.m_szDest;   // the context is reset too
+            buttonsAtChooser = m_dlg->m_job.DestText();   // the context is reset too
         },
         ScriptedUi::Cancel()));
     Click(IDC_BTN_ADD_LIST);
@@ -237,7 +237,7 @@ TEST_F(WorkDialogTest, AnsweringNoEmptiesTheListBeforeTheSourceIsChosen)
     EXPECT_EQ(0, rowsAtChooser);
     EXPECT_EQ("", buttonsAtChooser);
     EXPECT_EQ(0, Rows());
-    EXPECT_EQ(0, m_dlg->m_job.m_nTotal);
+    EXPECT_EQ(0, m_dlg->m_job.Total());
     EXPECT_EQ("000011", Buttons());
     EXPECT_EQ(TEXT_OPENING, Text(IDC_STATIC_STATUS));
     EXPECT_EQ(PromptPaths(), Text(IDC_STATIC_PATHS));
@@ -341,9 +341,8 @@ TEST_F(WorkDialogTest, StopButtonKeepsTheTextsButForgetsThePaths)
     EXPECT_EQ(0, Rows());
     EXPECT_EQ(status, Text(IDC_STATIC_STATUS));
     EXPECT_EQ(paths, Text(IDC_STATIC_PATHS));
-    EXPECT_STREQ("", m_dlg->m_job.m_szSource);
-    EXPECT_EQ(nullptr, m_dlg->m_job.m_pList);
-    EXPECT_EQ(0, m_dlg->m_job.m_nTotal);
+    EXPECT_STREQ("", m_dlg->m_job.SourceText());
+    EXPECT_EQ(0, m_dlg->m_job.Total());
     EXPECT_EQ("110011", Buttons());
 
     // With the slot empty the stop does nothing.
