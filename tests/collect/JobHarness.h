@@ -16,6 +16,7 @@
 #include "collect/JobUi.h"
 #include "res/Texts.h"
 #include "tests/support/Pump.h"
+#include "tests/support/ScriptedUser.h"
 #include "tests/support/TestFiles.h"
 
 namespace collect_test {
@@ -65,52 +66,8 @@ public:
     CEntryColumns m_columns;
 };
 
-struct Question
-{
-    enum Kind { FOLDER, YESNO, MESSAGE } kind;
-    std::string text;           // the title of a folder question, else the text
-    std::string statusOnScreen; // what the status control showed while asked
-    int rowsOnScreen;           // rows the list window showed while asked
-};
-
-// Answers a job's questions from a script, in order, and records them. An
-// unscripted question fails the test and is answered like a cancel.
-class CScriptedUi : public IJobUi
-{
-public:
-    CScriptedUi& Folder(const std::string& path);
-    CScriptedUi& Folder(const std::wstring& path);
-    CScriptedUi& CancelFolder();
-    CScriptedUi& Yes();
-    CScriptedUi& No();
-    CScriptedUi& Ok();
-    // Runs when the last scripted question is asked, before it is answered.
-    CScriptedUi& Then(std::function<void()> action);
-
-    void Watch(HWND status, HWND list) { m_hStatus = status; m_hList = list; }
-    std::vector<Question> Asked() const { return m_asked; }
-    size_t Unanswered() const { return m_steps.size() - m_next; }
-
-    int ChooseFolder(std::wstring& path, const char* title) override;
-    int AskYesNo(HWND owner, const char* text) override;
-    void ShowMessage(HWND owner, const char* text) override;
-
-private:
-    struct Step
-    {
-        Question::Kind kind;
-        std::wstring path;
-        int answer;
-        std::function<void()> action;
-    };
-    const Step* Next(Question::Kind kind, const char* text);
-
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    std::vector<Question> m_asked;
-    HWND m_hStatus = nullptr;
-    HWND m_hList = nullptr;
-};
+using testing_support::Question;
+using testing_support::ScriptedUser;
 
 // Runs the real jobs on a worker thread against the test window, while this
 // thread serves the window as the program's UI thread does.
@@ -142,7 +99,7 @@ protected:
     std::string m_src;
     std::string m_dst;
     CJobTestDialog m_dlg;
-    CScriptedUi m_ui;
+    ScriptedUser m_ui;
     CCollectJob m_job{m_ui, m_dlg};
     DWORD m_dwWorkerId = 0;
 };

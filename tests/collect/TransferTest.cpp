@@ -133,7 +133,7 @@ TEST_F(Transfer, StopWhileAskingTable)
         ClearList();
         m_job.ClearStop();
         m_dlg.m_status.ClearTexts();
-        m_ui = CScriptedUi();
+        m_ui.Reset();
         m_ui.Watch(m_dlg.m_status.m_hWnd, m_dlg.m_list.m_hWnd);
         auto stop = [this] { m_job.RequestStop(); };
         m_ui.Folder(m_src);

@@ -190,8 +190,8 @@ TEST_F(ForcedStopTest, NothingAfterTheForcedEndWaitsOnWhatTheKilledWorkerHeld)
         // inside a lock is an instant in which the window takes none.
         std::atomic<bool> inside{false};
         std::atomic<bool> go{false};
-        m_ui.AddAnswer(IDYES);
-        m_ui.AddFolder([&](std::wstring&, const char*) {
+        m_ui.Yes();
+        m_ui.Folder([&](std::wstring&, const char*) {
             inside = true;
             while (!go)
                 ::Sleep(1);

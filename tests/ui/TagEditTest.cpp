@@ -266,8 +266,8 @@ TEST_F(TagEditTest, TwinsEditedAlikeAreDuplicates)
     }
     ASSERT_EQ(ReadFile(src / "a\\s.mp3"), ReadFile(src / "b\\t.mp3"));
 
-    m_ui.AddAnswer(IDYES);
-    m_ui.AddFolder(ScriptedUi::Pick(dst.Path()));
+    m_ui.Yes();
+    m_ui.Folder(dst.Path());
     EXPECT_EQ(1, m_dlg->m_job.OrganiseFiles(MODE_COPY));
 
     EXPECT_EQ(1, m_dlg->m_job.Succeeded());

@@ -6,139 +6,6 @@
 
 namespace ui_test {
 
-ScriptedUi::FolderAnswer ScriptedUi::Pick(const std::string& path)
-{
-    return Pick(WideFromText(path));
-}
-
-ScriptedUi::FolderAnswer ScriptedUi::Pick(const std::wstring& path)
-{
-    return [path](std::wstring& chosen, const char*) {
-        chosen = path;
-        return 1;
-    };
-}
-
-ScriptedUi::FolderAnswer ScriptedUi::Cancel()
-{
-    return [](std::wstring&, const char*) { return 0; };
-}
-
-ScriptedUi::FolderAnswer ScriptedUi::Then(std::function<void()> fn, FolderAnswer next)
-{
-    return [fn, next](std::wstring& chosen, const char* title) {
-        fn();
-        return next(chosen, title);
-    };
-}
-
-ScriptedUi::FolderAnswer ScriptedUi::BlockUntilStop(const CCollectJob* job, std::function<void()> onStop)
-{
-    return [job, onStop](std::wstring&, const char*) {
-        const DWORD start = ::GetTickCount();
-        while (!job->IsStopRequested() && ::GetTickCount() - start < 60000)
-            ::Sleep(1);
-        if (onStop)
-            onStop();
-        return 0;
-    };
-}
-
-void ScriptedUi::AddFolder(FolderAnswer a)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_folders.push_back(std::move(a));
-}
-
-void ScriptedUi::AddAnswer(int idYesOrNo)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_answers.push_back(idYesOrNo);
-}
-
-int ScriptedUi::ChooseFolder(std::wstring& path, const char* title)
-{
-    FolderAnswer answer;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_log.push_back(std::string("folder:") + title);
-        if (m_folders.empty()) {
-            ADD_FAILURE() << "unexpected folder question: " << title;
-            return 0;
-        }
-        answer = std::move(m_folders.front());
-        m_folders.pop_front();
-    }
-    ::InterlockedIncrement(&m_nInChooser);
-    const int r = answer(path, title);
-    ::InterlockedDecrement(&m_nInChooser);
-    return r;
-}
-
-int ScriptedUi::AskYesNo(HWND, const char* text)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_log.push_back(std::string("ask:") + text);
-    if (m_answers.empty()) {
-        ADD_FAILURE() << "unexpected question: " << text;
-        return IDNO;
-    }
-    const int r = m_answers.front();
-    m_answers.pop_front();
-    return r;
-}
-
-void ScriptedUi::OnTell(std::function<void(const std::string&)> fn)
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_onTell = std::move(fn);
-}
-
-void ScriptedUi::Reset()
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_folders.clear();
-    m_answers.clear();
-    m_log.clear();
-    m_onTell = nullptr;
-}
-
-void ScriptedUi::ShowMessage(HWND, const char* text)
-{
-    std::function<void(const std::string&)> onTell;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        onTell = m_onTell;
-    }
-    if (onTell)
-        onTell(text);
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_log.push_back(std::string("tell:") + text);
-}
-
-std::vector<std::string> ScriptedUi::Log() const
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_log;
-}
-
-std::vector<std::string> ScriptedUi::Messages() const
-{
-    std::vector<std::string> out;
-    for (const std::string& e : Log())
-        if (e.compare(0, 5, "tell:") == 0)
-            out.push_back(e.substr(5));
-    return out;
-}
-
-int ScriptedUi::Count(const std::string& entry) const
-{
-    int n = 0;
-    for (const std::string& e : Log())
-        n += e == entry;
-    return n;
-}
-
 void WorkDialogTest::SetUp()
 {
     m_dlg.reset(new CWorkDialog(m_ui));
@@ -151,8 +18,8 @@ void WorkDialogTest::TearDown()
 {
     // A worker still in the slot is the dialog's to end; answer its question.
     if (m_dlg && m_dlg->m_pWorkThread) {
-        m_ui.AddAnswer(IDYES);
-        m_ui.AddAnswer(IDYES);
+        m_ui.Yes();
+        m_ui.Yes();
     }
     m_dlg.reset();
     PumpPending();
@@ -167,8 +34,8 @@ void WorkDialogTest::Reopen()
 
 void WorkDialogTest::ScanDeclined(const std::string& folder)
 {
-    m_ui.AddFolder(ScriptedUi::Pick(folder));
-    m_ui.AddAnswer(IDNO);
+    m_ui.Folder(folder);
+    m_ui.No();
     Click(IDC_BTN_ADD_LIST);
     ASSERT_TRUE(WaitJobEnd());
     Flush();

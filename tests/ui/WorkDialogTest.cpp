@@ -122,12 +122,12 @@ TEST_F(WorkDialogTest, EachWayAJobEndsGivesItsReportAndButtons)
 
         const bool scans = !c.prescan;
         if (scans)
-            m_ui.AddFolder(c.cancelSource ? ScriptedUi::Cancel() : ScriptedUi::Pick(src.Path()));
+            m_ui.Folder(c.cancelSource ? ScriptedUser::Cancel() : ScriptedUser::Pick(src.Path()));
         if (!c.cancelSource) {
             for (int a : c.answers)
-                m_ui.AddAnswer(a);
+                m_ui.Answer(a);
             if (c.answers[0] == IDYES)
-                m_ui.AddFolder(c.folders ? ScriptedUi::Pick(dst.Path()) : ScriptedUi::Cancel());
+                m_ui.Folder(c.folders ? ScriptedUser::Pick(dst.Path()) : ScriptedUser::Cancel());
         }
         // What the window shows at the moment the report appears.
         std::string statusAtReport;
@@ -167,9 +167,9 @@ TEST_F(WorkDialogTest, MoveOnAnEmptyListScansAndMovesWithTheButtonsMode)
 {
     TempDir src, dst;
     MakeSongs(src);
-    m_ui.AddFolder(ScriptedUi::Pick(src.Path()));
-    m_ui.AddAnswer(IDYES);
-    m_ui.AddFolder(ScriptedUi::Pick(dst.Path()));
+    m_ui.Folder(src.Path());
+    m_ui.Yes();
+    m_ui.Folder(dst.Path());
 
     Click(IDC_BTN_MOVE_START);
     ASSERT_TRUE(WaitJobEnd());
@@ -188,15 +188,15 @@ TEST_F(WorkDialogTest, AnsweringYesToAddToListAppendsRows)
     TempDir src;
     MakeSongs(src);
     Click(IDC_BTN_ADD_LIST);   // an empty list: no question, straight to the chooser
-    m_ui.AddFolder(ScriptedUi::Pick(src.Path()));
-    m_ui.AddAnswer(IDNO);
+    m_ui.Folder(src.Path());
+    m_ui.No();
     ASSERT_TRUE(WaitJobEnd());
     EXPECT_EQ(0, m_ui.Count("ask:목록에 추가하시겠습니까?"));
     m_ui.Reset();
 
-    m_ui.AddAnswer(IDYES);
-    m_ui.AddFolder(ScriptedUi::Pick(src.Path()));
-    m_ui.AddAnswer(IDNO);
+    m_ui.Yes();
+    m_ui.Folder(src.Path());
+    m_ui.No();
     Click(IDC_BTN_ADD_LIST);
     ASSERT_TRUE(WaitJobEnd());
 
@@ -212,9 +212,9 @@ TEST_F(WorkDialogTest, AnsweringNoEmptiesTheListBeforeTheSourceIsChosen)
     TempDir src, dst;
     MakeSongs(src);
     // A list with rows and a destination, from a full copy pass.
-    m_ui.AddFolder(ScriptedUi::Pick(src.Path()));
-    m_ui.AddAnswer(IDYES);
-    m_ui.AddFolder(ScriptedUi::Pick(dst.Path()));
+    m_ui.Folder(src.Path());
+    m_ui.Yes();
+    m_ui.Folder(dst.Path());
     Click(IDC_BTN_ADD_LIST);
     ASSERT_TRUE(WaitJobEnd());
     Flush();
@@ -223,13 +223,11 @@ TEST_F(WorkDialogTest, AnsweringNoEmptiesTheListBeforeTheSourceIsChosen)
 
     int rowsAtChooser = -1;
     std::string buttonsAtChooser;
-    m_ui.AddAnswer(IDNO);
-    m_ui.AddFolder(ScriptedUi::Then(
-        [&] {
-            rowsAtChooser = Rows();
-            buttonsAtChooser = m_dlg->m_job.DestText();   // the context is reset too
-        },
-        ScriptedUi::Cancel()));
+    m_ui.No();
+    m_ui.CancelFolder().Then([&] {
+        rowsAtChooser = Rows();
+        buttonsAtChooser = m_dlg->m_job.DestText();   // the context is reset too
+    });
     Click(IDC_BTN_ADD_LIST);
     ASSERT_TRUE(WaitJobEnd());
     Flush();
@@ -263,27 +261,27 @@ TEST_F(WorkDialogTest, EveryStopRouteEndsTheWorkerPromptly)
         {"stop button", [&] { m_dlg->OnBnClickedStop(); }, 0, "110011", true},
         {"a new job replaces it",
          [&] {
-             m_ui.AddAnswer(IDYES);
-             m_ui.AddFolder(ScriptedUi::Cancel());
+             m_ui.Yes();
+             m_ui.CancelFolder();
              Click(IDC_BTN_COPY_START);
          },
          2, nullptr, false},
         {"No to the add-to-list question",
          [&] {
-             m_ui.AddAnswer(IDNO);
-             m_ui.AddFolder(ScriptedUi::Cancel());
+             m_ui.No();
+             m_ui.CancelFolder();
              Click(IDC_BTN_ADD_LIST);
          },
          0, "000011", false},
         {"closing, Yes to the question",
          [&] {
-             m_ui.AddAnswer(IDYES);
+             m_ui.Yes();
              m_dlg->DestroyWindow();
          },
          0, nullptr, true},
         {"closing, No to the question",
          [&] {
-             m_ui.AddAnswer(IDNO);
+             m_ui.No();
              m_dlg->DestroyWindow();
          },
          0, nullptr, true},
@@ -295,8 +293,8 @@ TEST_F(WorkDialogTest, EveryStopRouteEndsTheWorkerPromptly)
 
         // The worker answers the stop with window calls of its own, which
         // need the window's thread while that thread waits for it.
-        m_ui.AddAnswer(IDYES);
-        m_ui.AddFolder(ScriptedUi::BlockUntilStop(&m_dlg->m_job, [this] {
+        m_ui.Yes();
+        m_ui.Folder(ScriptedUser::BlockUntilStop([this] { return m_dlg->m_job.IsStopRequested(); }, [this] {
             m_dlg->UpdateButtons(FALSE);
             ::SendMessageA(m_dlg->GetSafeHwnd(), WM_NULL, 0, 0);
         }));
@@ -361,9 +359,9 @@ TEST_F(WorkDialogTest, StopInTheMiddleOfALongCopyLosesNothing)
     const uint64_t size = FileSize(big);
     const std::string album = dst / "Artist\\Album";
 
-    m_ui.AddFolder(ScriptedUi::Pick(src.Path()));
-    m_ui.AddAnswer(IDYES);
-    m_ui.AddFolder(ScriptedUi::Pick(dst.Path()));
+    m_ui.Folder(src.Path());
+    m_ui.Yes();
+    m_ui.Folder(dst.Path());
     Click(IDC_BTN_ADD_LIST);
     auto copying = [&] {
         WIN32_FIND_DATAA fd;
@@ -427,7 +425,7 @@ TEST_F(WorkDialogTest, ClosingAsksOnlyWithAWorkerInTheSlot)
         if (c.worker)
             ScanDeclined(src.Path());
         for (int a : c.answers)
-            m_ui.AddAnswer(a);
+            m_ui.Answer(a);
         HWND hWnd = m_dlg->GetSafeHwnd();
 
         c.close();
