@@ -15,6 +15,7 @@
 #include "collect/FileEntry.h"
 
 class CFileFind;
+class CScanPipe;
 class IJobScreen;
 class IJobUi;
 
@@ -60,10 +61,12 @@ public:
     // A stop asked from another thread; the jobs test it between files and
     // while copying, and return early. A stopped job asks nothing more and
     // writes no closing report.
-    void RequestStop() { m_bStop = true; }
-    void ClearStop() { m_bStop = false; }
-    bool IsStopRequested() const { return m_bStop; }
-    const std::atomic<bool>& StopFlag() const { return m_bStop; }
+    void RequestStop() { *m_pStop = true; }
+    // Only while no job runs. A fresh flag: threads a job ended by force left
+    // behind keep seeing theirs set.
+    void ClearStop() { m_pStop = std::make_shared<std::atomic<bool>>(false); }
+    bool IsStopRequested() const { return *m_pStop; }
+    const std::atomic<bool>& StopFlag() const { return *m_pStop; }
 
     // Returns when the screen shows everything written so far, or at once
     // when a stop was asked or there is no window. A worker calls it before
@@ -95,6 +98,8 @@ public:
 private:
     friend bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
     friend int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
+    friend class CScanPipe;
+    friend class CPassPipe;
 
     // Writes the path line from the chosen paths.
     void ShowPaths();
@@ -111,17 +116,14 @@ private:
 
     // The listing of a folder (or of the one chosen file) to walk; null when
     // it is not to be walked.
-    std::unique_ptr<CFileFind> OpenFolder(const std::wstring& path);
+    std::unique_ptr<CFileFind> OpenFolder(const std::wstring& path, CScanPipe& pipe);
     // False when the folder was walked already in this walk.
     bool EnterFolderOnce(const std::wstring& path);
-    // Lists the walk's current item when it is an MP3 file.
-    void ListFile(const CFileFind& finder);
     // AddFileEntry with the path's text already made.
     int AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize);
+    // Appends the row of an entry read, with the texts the scan shows.
+    void ListEntry(std::unique_ptr<MP3FileEntry> e, const std::string& text);
     enum RowOutcome { ROW_DONE, ROW_DUPLICATE, ROW_FAILED, ROW_STOPPED };
-    // One row of the pass: its target, the duplicate test, its folders, the
-    // transfer.
-    RowOutcome TransferRow(MP3FileEntry& e, const std::wstring& dest, int nMode);
     // CreateFolderPath, remembering the folders made or found in this pass.
     // bMadeByPass tells whether this pass made the folder: then nothing but
     // what the pass put there is in it.
@@ -141,7 +143,9 @@ private:
     std::wstring m_wstrSource;
     std::wstring m_wstrDest;
 
-    std::atomic<bool> m_bStop{false};
+    // Shared with the threads that do a job's file work, which may outlive a
+    // job ended by force.
+    std::shared_ptr<std::atomic<bool>> m_pStop = std::make_shared<std::atomic<bool>>(false);
     std::mutex m_entryLock;
     int m_nShownPercent;
     // Folders entered by the current walk, by volume and file id.
@@ -166,6 +170,9 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
 // True when another row of the same non-zero size has its file at its target
 // and that file holds exactly the bytes of this row's file.
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
+// The entry of a file as the scan lists it (path text and size given), or
+// null when its tag cannot be read. Touches no job: runs on any thread.
+std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize);
 // 1 when every folder along the path exists (as a folder) at the end, else 0.
 int CreateFolderPath(const char* path);
 // The same for a long path (see afx/WidePath.h).

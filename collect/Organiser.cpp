@@ -1,11 +1,16 @@
 #include "collect/CollectJob.h"
 
+#include <atomic>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <vector>
 #include <cwchar>
 
 #include "afx/WidePath.h"
 #include "collect/Duplicate.h"
 #include "collect/JobScreen.h"
+#include "collect/WorkPool.h"
 #include "collect/SafeTransfer.h"
 #include "collect/TargetPath.h"
 #include "res/Texts.h"
@@ -44,6 +49,235 @@ std::wstring TargetKey(const std::wstring& path)
 }
 
 } // namespace
+
+// The pass's file work, overlapped: the worker decides each row in row order
+// (its target, the duplicate test, its folders) and a few movers copy or move
+// the files decided on, while the worker goes on to the next rows. A row is
+// decided only once every transfer still running that it could see has
+// ended (one of its size, or one whose target or source is its target or
+// source), so each decision is the one a one-by-one pass would make. The
+// outcomes are reported in row order with the texts, progress and counts of a
+// one-by-one pass.
+class CPassPipe
+{
+public:
+    CPassPipe(CCollectJob& job, int nMode, int nCount)
+        : m_job(job), m_bCopy(nMode == MODE_COPY), m_nCount(nCount), m_movers(MOVERS, job.m_pStop)
+    {
+    }
+
+    // False once stopped.
+    bool Decide(int nRow, MP3FileEntry* e, const std::wstring& dest)
+    {
+        Row row;
+        row.nRow = nRow;
+        row.outcome = e ? Decide(*e, dest, row) : CCollectJob::ROW_FAILED;
+        if (row.outcome == CCollectJob::ROW_STOPPED)
+            return false;
+        m_rows.push_back(std::move(row));
+        // What is ready is reported now; decisions far ahead of the reports
+        // wait for the oldest.
+        while (!m_rows.empty() && (m_rows.size() > AHEAD || IsReady(m_rows.front()))) {
+            if (!Report(m_rows.front()))
+                return false;
+            m_rows.pop_front();
+        }
+        return !m_job.IsStopRequested();
+    }
+
+    // Reports the rows still waiting; false once stopped.
+    bool ReportAll()
+    {
+        while (!m_rows.empty()) {
+            if (!Report(m_rows.front()))
+                return false;
+            m_rows.pop_front();
+        }
+        return true;
+    }
+
+private:
+    enum { MOVERS = 3, AHEAD = 8 };
+
+    // One file's transfer, shared by the mover doing it and the worker.
+    struct Transfer
+    {
+        std::wstring source;
+        std::wstring target;
+        std::wstring sourceKey;
+        std::wstring targetKey;
+        uint64_t nFileSize = 0;
+        TargetCheck check = TARGET_CHECK_FIRST;
+        TransferResult result = TRANSFER_FAILED;
+        std::atomic<bool> bDone{false};
+        MP3FileEntry* pEntry = nullptr;
+        uint32_t nSum = 0;
+    };
+    struct Row
+    {
+        int nRow;
+        CCollectJob::RowOutcome outcome;
+        std::string targetText;
+        std::shared_ptr<Transfer> transfer;
+    };
+
+    static bool IsReady(const Row& row) { return !row.transfer || row.transfer->bDone; }
+
+    CCollectJob::RowOutcome Decide(MP3FileEntry& e, const std::wstring& dest, Row& row)
+    {
+        CCollectJob& job = m_job;
+        // The tag dialog may commit an edit meanwhile; work on one consistent copy.
+        std::string artist, album;
+        uint32_t nSum;
+        {
+            std::lock_guard<std::mutex> lock(job.m_entryLock);
+            artist = e.szArtist;
+            album = e.szAlbum;
+            nSum = e.nTailSum;
+        }
+        CTargetPath t;
+        if (MakeTargetPath(job.m_szDest, dest, artist.c_str(), album.c_str(), e.szFileName, NameOfPath(e.wstrPath),
+                           t) != TARGET_OK)
+            return CCollectJob::ROW_FAILED;
+        lstrcpynA(e.szTargetPath, t.text.c_str(), sizeof e.szTargetPath);
+        e.wstrTargetPath = t.path;
+
+        auto transfer = std::make_shared<Transfer>();
+        transfer->source = e.wstrPath;
+        transfer->target = t.path;
+        transfer->sourceKey = TargetKey(e.wstrPath);
+        transfer->targetKey = TargetKey(t.path);
+        transfer->nFileSize = e.nFileSize;
+        transfer->pEntry = &e;
+        transfer->nSum = nSum;
+        if (!WaitForTransfersSeenBy(*transfer))
+            return CCollectJob::ROW_STOPPED;
+
+        if (IsDuplicateFile(&e, &job))
+            return CCollectJob::ROW_DUPLICATE;
+        if (job.IsStopRequested())
+            return CCollectJob::ROW_STOPPED;
+        bool bNewFolder = false;
+        if (!job.EnsureFolder(t.folder, bNewFolder))
+            return CCollectJob::ROW_FAILED;
+
+        // In a folder of its own making the pass knows the names; one taken
+        // there is rare, and the final rename refuses it all the same.
+        transfer->check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
+        const bool bCopy = m_bCopy;
+        std::shared_ptr<const std::atomic<bool>> pStop = job.m_pStop;
+        m_movers.Post([transfer, pStop, bCopy] {
+            const Transfer& t = *transfer;
+            transfer->result = bCopy ? SafeCopyFile(t.source, t.target, *pStop, t.check)
+                                     : SafeMoveFile(t.source, t.target, *pStop, t.check);
+            transfer->bDone = true;
+        });
+        m_running.push_back(transfer);
+        row.targetText = t.text;
+        row.transfer = std::move(transfer);
+        return CCollectJob::ROW_DONE;
+    }
+
+    static bool Sees(const Transfer& a, const Transfer& b)
+    {
+        return (a.nFileSize != 0 && a.nFileSize == b.nFileSize) || a.targetKey == b.targetKey ||
+               a.targetKey == b.sourceKey || a.sourceKey == b.targetKey;
+    }
+
+    // Waits until no running transfer could change what the row's decision
+    // sees; false once stopped.
+    bool WaitForTransfersSeenBy(const Transfer& next)
+    {
+        for (;;) {
+            Reap();
+            bool bSeen = false;
+            for (const auto& running : m_running)
+                bSeen = bSeen || Sees(*running, next);
+            if (!bSeen)
+                return true;
+            if (m_job.IsStopRequested())
+                return false;
+            m_movers.WaitForDone(100);
+        }
+    }
+
+    // Takes the transfers that ended into account: what now stands at their
+    // targets, for the duplicate decisions to come.
+    void Reap()
+    {
+        for (size_t i = 0; i < m_running.size();) {
+            Transfer& t = *m_running[i];
+            if (!t.bDone) {
+                ++i;
+                continue;
+            }
+            if (t.result == TRANSFER_DONE) {
+                // What now stands at the target is the source as fingerprinted,
+                // unless the tag dialog rewrote the source meanwhile.
+                bool bSumHolds;
+                {
+                    std::lock_guard<std::mutex> lock(m_job.m_entryLock);
+                    bSumHolds = t.nSum != 0 && t.pEntry->nTailSum == t.nSum;
+                }
+                if (bSumHolds)
+                    m_job.m_targetSums[t.targetKey] = t.nSum;
+                else
+                    m_job.m_targetSums.erase(t.targetKey);
+            }
+            m_running.erase(m_running.begin() + i);
+        }
+    }
+
+    bool Report(Row& row)
+    {
+        CCollectJob& job = m_job;
+        if (job.IsStopRequested())
+            return false;
+        job.SetProgress(row.nRow + 1, m_nCount);
+        switch (row.outcome) {
+        case CCollectJob::ROW_DUPLICATE:
+            ++job.m_nDuplicates;
+            return true;
+        case CCollectJob::ROW_FAILED:
+            ++job.m_nFailed;
+            return true;
+        default:
+            break;
+        }
+        const MP3FileEntry& e = *row.transfer->pEntry;
+        job.SetStatus(m_bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, e.szPath,
+                      row.targetText.c_str());
+        while (!row.transfer->bDone) {
+            if (job.IsStopRequested())
+                return false;
+            m_movers.WaitForDone(100);
+        }
+        Reap();
+        switch (row.transfer->result) {
+        case TRANSFER_STOPPED:
+            return false;
+        case TRANSFER_FAILED:
+            ++job.m_nFailed;
+            return true;
+        case TRANSFER_DONE:
+            break;
+        }
+        job.SetStatus(m_bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, e.szPath,
+                      row.targetText.c_str());
+        ++job.m_nSucceeded;
+        return true;
+    }
+
+    CCollectJob& m_job;
+    const bool m_bCopy;
+    const int m_nCount;
+    // Decided, not yet reported, in row order.
+    std::deque<Row> m_rows;
+    // Transfers running or ended but not yet taken into account.
+    std::vector<std::shared_ptr<Transfer>> m_running;
+    // Last, so it goes first: no mover is left working once the pass is over.
+    CWorkPool m_movers;
+};
 
 int CCollectJob::OrganiseFiles(int nMode)
 {
@@ -88,71 +322,15 @@ int CCollectJob::TransferFiles(int nMode)
     SyncSizeIndex(true);
     m_targetSums.clear();
 
+    CPassPipe pipe(*this, nMode, nCount);
     for (int i = 0; i < nCount; ++i) {
         if (IsStopRequested())
             return 0;
-        SetProgress(i + 1, nCount);
         MP3FileEntry* e = m_screen.RowEntry(i);
-        switch (e && bHaveDest ? TransferRow(*e, dest, nMode) : ROW_FAILED) {
-        case ROW_DONE: ++m_nSucceeded; break;
-        case ROW_DUPLICATE: ++m_nDuplicates; break;
-        case ROW_FAILED: ++m_nFailed; break;
-        case ROW_STOPPED: return 0;
-        }
+        if (!pipe.Decide(i, e && bHaveDest ? e : nullptr, dest))
+            return 0;
     }
-    return 1;
-}
-
-CCollectJob::RowOutcome CCollectJob::TransferRow(MP3FileEntry& e, const std::wstring& dest, int nMode)
-{
-    // The tag dialog may commit an edit meanwhile; work on one consistent copy.
-    std::string artist, album;
-    uint32_t nSum;
-    {
-        std::lock_guard<std::mutex> lock(m_entryLock);
-        artist = e.szArtist;
-        album = e.szAlbum;
-        nSum = e.nTailSum;
-    }
-    CTargetPath t;
-    if (MakeTargetPath(m_szDest, dest, artist.c_str(), album.c_str(), e.szFileName, NameOfPath(e.wstrPath), t) !=
-        TARGET_OK)
-        return ROW_FAILED;
-    lstrcpynA(e.szTargetPath, t.text.c_str(), sizeof e.szTargetPath);
-    e.wstrTargetPath = t.path;
-
-    if (IsDuplicateFile(&e, this))
-        return ROW_DUPLICATE;
-    if (IsStopRequested())
-        return ROW_STOPPED;
-    bool bNewFolder = false;
-    if (!EnsureFolder(t.folder, bNewFolder))
-        return ROW_FAILED;
-
-    const bool bCopy = nMode == MODE_COPY;
-    SetStatus(bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, e.szPath, t.text.c_str());
-    // In a folder of its own making the pass knows the names; one taken
-    // there is rare, and the final rename refuses it all the same.
-    const TargetCheck check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
-    const TransferResult r = bCopy ? SafeCopyFile(e.wstrPath, t.path, m_bStop, check)
-                                   : SafeMoveFile(e.wstrPath, t.path, m_bStop, check);
-    if (r == TRANSFER_STOPPED)
-        return ROW_STOPPED;
-    if (r != TRANSFER_DONE)
-        return ROW_FAILED;
-    // What now stands at the target is the source as fingerprinted, unless
-    // the tag dialog rewrote the source meanwhile.
-    bool bSumHolds;
-    {
-        std::lock_guard<std::mutex> lock(m_entryLock);
-        bSumHolds = nSum != 0 && e.nTailSum == nSum;
-    }
-    if (bSumHolds)
-        m_targetSums[TargetKey(t.path)] = nSum;
-    else
-        m_targetSums.erase(TargetKey(t.path));
-    SetStatus(bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, e.szPath, t.text.c_str());
-    return ROW_DONE;
+    return pipe.ReportAll() ? 1 : 0;
 }
 
 bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)

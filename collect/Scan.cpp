@@ -1,6 +1,8 @@
 #include "collect/CollectJob.h"
 
+#include <atomic>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
 #include "collect/JobScreen.h"
+#include "collect/WorkPool.h"
 #include "res/Texts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
@@ -51,9 +54,140 @@ void CCollectJob::SearchFolder(const std::string& path)
     SearchFolder(WideFromText(path));
 }
 
+// The scan's file work, overlapped: the worker walks and reports, a few
+// readers read the tags ahead of it. What the user sees is replayed by the
+// worker in walk order, step by step as a one-by-one walk shows it: the same
+// status texts, rows, messages and counts, in the same order.
+class CScanPipe
+{
+public:
+    explicit CScanPipe(CCollectJob& job) : m_job(job), m_readers(READERS, job.m_pStop) {}
+
+    void Folder(const std::wstring& path)
+    {
+        Step step;
+        step.kind = Step::FOLDER;
+        step.text = TextFromWide(PlainPath(path));
+        Push(std::move(step));
+    }
+    void File(const std::wstring& path, std::string text, uint64_t nFileSize)
+    {
+        Step step;
+        step.text = std::move(text);
+        // A path the entry cannot hold is refused whole, never cut.
+        if (step.text.size() >= sizeof(MP3FileEntry::szPath)) {
+            step.kind = Step::PATH_TOO_LONG;
+        } else if (TextFromWide(NameOfPath(path)).size() >= sizeof(MP3FileEntry::szFileName)) {
+            step.kind = Step::REFUSED;
+        } else {
+            step.kind = Step::FILE;
+            auto read = std::make_shared<Read>();
+            read->path = path;
+            read->text = step.text;
+            read->nFileSize = nFileSize;
+            step.read = read;
+            std::shared_ptr<const std::atomic<bool>> pStop = m_job.m_pStop;
+            m_readers.Post([read, pStop] {
+                if (!*pStop)
+                    read->entry = ReadFileEntry(read->path, read->text, read->nFileSize);
+                read->bDone = true;
+            });
+        }
+        Push(std::move(step));
+    }
+    // Reports every step whose work is done, in order; false once stopped.
+    bool ReportAll()
+    {
+        while (!m_steps.empty()) {
+            if (!Report(m_steps.front()))
+                return false;
+            m_steps.pop_front();
+        }
+        return true;
+    }
+
+private:
+    // Tags read ahead of the report; enough to keep the readers busy while
+    // the worker waits on a slow file or a message.
+    enum { READERS = 3, AHEAD = 64 };
+
+    struct Read
+    {
+        std::wstring path;
+        std::string text;
+        uint64_t nFileSize = 0;
+        std::unique_ptr<MP3FileEntry> entry;
+        std::atomic<bool> bDone{false};
+    };
+    struct Step
+    {
+        enum Kind { FOLDER, FILE, PATH_TOO_LONG, REFUSED } kind;
+        std::string text;
+        std::shared_ptr<Read> read;
+    };
+
+    void Push(Step step)
+    {
+        m_steps.push_back(std::move(step));
+        // Whatever is ready goes on the screen now; a walk far ahead of its
+        // reports waits for the oldest.
+        while (!m_steps.empty() && (m_steps.size() > AHEAD || IsReady(m_steps.front()))) {
+            if (!Report(m_steps.front()))
+                return;
+            m_steps.pop_front();
+        }
+    }
+    static bool IsReady(const Step& step) { return !step.read || step.read->bDone; }
+
+    bool Report(Step& step)
+    {
+        CCollectJob& job = m_job;
+        if (job.IsStopRequested())
+            return false;
+        switch (step.kind) {
+        case Step::FOLDER:
+            job.SetStatus(TEXT_FOLDER_FORMAT, step.text.c_str());
+            return true;
+        case Step::PATH_TOO_LONG: {
+            ++job.m_nTotal;
+            char message[JOB_TEXT_SIZE];
+            wsprintfA(message, TEXT_PATH_TOO_LONG_FORMAT, step.text.c_str());
+            message[sizeof message - 1] = 0;
+            job.Tell(message);
+            ++job.m_nFailed;
+            return true;
+        }
+        case Step::REFUSED:
+            ++job.m_nTotal;
+            ++job.m_nFailed;
+            return true;
+        case Step::FILE:
+            break;
+        }
+        ++job.m_nTotal;
+        job.SetStatus(TEXT_ANALYSING_FORMAT, step.text.c_str());
+        while (!step.read->bDone) {
+            if (job.IsStopRequested())
+                return false;
+            m_readers.WaitForDone(100);
+        }
+        if (!step.read->entry) {
+            ++job.m_nFailed;
+            return true;
+        }
+        job.ListEntry(std::move(step.read->entry), step.text);
+        return true;
+    }
+
+    CCollectJob& m_job;
+    std::deque<Step> m_steps;
+    CWorkPool m_readers;
+};
+
 void CCollectJob::SearchFolder(const std::wstring& path)
 {
     m_visitedFolders.clear();
+    CScanPipe pipe(*this);
     // The folders being walked, the outermost first: a tree of any depth
     // costs heap, not the worker's stack.
     struct Level
@@ -64,7 +198,7 @@ void CCollectJob::SearchFolder(const std::wstring& path)
     std::vector<Level> walk;
     const std::wstring root = LongPath(path);
     if (!root.empty() && !IsStopRequested()) {
-        if (std::unique_ptr<CFileFind> finder = OpenFolder(root))
+        if (std::unique_ptr<CFileFind> finder = OpenFolder(root, pipe))
             walk.push_back({std::move(finder), true});
     }
     while (!walk.empty() && !IsStopRequested()) {
@@ -80,18 +214,23 @@ void CCollectJob::SearchFolder(const std::wstring& path)
             const std::wstring sub = finder.GetFilePathW();
             if (::GetFileAttributesW(sub.c_str()) == INVALID_FILE_ATTRIBUTES)
                 continue;
-            if (std::unique_ptr<CFileFind> inner = OpenFolder(sub))
+            if (std::unique_ptr<CFileFind> inner = OpenFolder(sub, pipe))
                 walk.push_back({std::move(inner), true});
             continue;
         }
-        ListFile(finder);
+        if (ExtensionOf(finder.GetFileNameW()) == L".mp3") {
+            const std::wstring file = finder.GetFilePathW();
+            pipe.File(file, TextFromWide(PlainPath(file)), finder.GetLength());
+        }
     }
+    if (!IsStopRequested())
+        pipe.ReportAll();
     m_visitedFolders.clear();
 }
 
-std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path)
+std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path, CScanPipe& pipe)
 {
-    SetStatus(TEXT_FOLDER_FORMAT, TextFromWide(PlainPath(path)).c_str());
+    pipe.Folder(path);
     const DWORD attrs = ::GetFileAttributesW(path.c_str());
     const bool bFolder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
     if (bFolder && !EnterFolderOnce(path))
@@ -115,26 +254,6 @@ bool CCollectJob::EnterFolderOnce(const std::wstring& path)
     return m_visitedFolders.insert({info.dwVolumeSerialNumber, id}).second;
 }
 
-void CCollectJob::ListFile(const CFileFind& finder)
-{
-    if (ExtensionOf(finder.GetFileNameW()) != L".mp3")
-        return;
-    ++m_nTotal;
-    const std::wstring file = finder.GetFilePathW();
-    // A path the entry cannot hold is refused whole, never cut.
-    const std::string text = TextFromWide(PlainPath(file));
-    if (text.size() >= sizeof(MP3FileEntry::szPath)) {
-        char message[JOB_TEXT_SIZE];
-        wsprintfA(message, TEXT_PATH_TOO_LONG_FORMAT, text.c_str());
-        message[sizeof message - 1] = 0;
-        Tell(message);
-        ++m_nFailed;
-        return;
-    }
-    if (!AddEntry(file, text, finder.GetLength()))
-        ++m_nFailed;
-}
-
 int AddFileEntry(CCollectJob* pJob, const std::string& path)
 {
     const std::wstring file = LongPath(path);
@@ -156,29 +275,36 @@ int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uin
     const std::string name = TextFromWide(NameOfPath(path));
     if (text.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
         return 0;
-
     SetStatus(TEXT_ANALYSING_FORMAT, text.c_str());
+    std::unique_ptr<MP3FileEntry> e = ReadFileEntry(path, text, nFileSize);
+    if (!e)
+        return 0;
+    ListEntry(std::move(e), text);
+    return 1;
+}
+
+std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize)
+{
     CMP3Info info;
     if (!info.ReadTag(path))
-        return 0;
-
+        return nullptr;
     std::unique_ptr<MP3FileEntry> e(new MP3FileEntry());
     PutEntryTexts(*e, info);
-    lstrcpynA(e->szFileName, name.c_str(), sizeof e->szFileName);
+    lstrcpynA(e->szFileName, TextFromWide(NameOfPath(path)).c_str(), sizeof e->szFileName);
     lstrcpynA(e->szPath, text.c_str(), sizeof e->szPath);
     e->wstrPath = info.m_wstrPath;
-
-    SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
     e->nFileSize = nFileSize;
     e->nTailSum = info.m_nTailSum;
+    return e;
+}
 
+void CCollectJob::ListEntry(std::unique_ptr<MP3FileEntry> e, const std::string& text)
+{
+    SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
     // The scan is the rows' only writer while it runs, so the row it appends
     // lands at the current count.
     e->nIndex = m_screen.RowCount();
     m_screen.AddRow(e.get());
     e.release();
-
-    info.Reset();
     SetStatus(TEXT_LISTED_FORMAT, text.c_str());
-    return 1;
 }

@@ -1,6 +1,8 @@
 #include "tests/collect/JobHarness.h"
 
 #include <atomic>
+#include <map>
+#include <random>
 #include <thread>
 
 #include "afx/Handle.h"
@@ -449,5 +451,71 @@ TEST_F(Organise, EditsRacingThePassNeverMakeAFolderNobodyTyped)
     for (const std::string& file : FilesUnder(m_dst)) {
         const std::string folder = file.substr(0, file.rfind('\\'));
         EXPECT_TRUE(folder == a + "\\" + a || folder == b + "\\" + b || folder == "Band\\Disc") << folder;
+    }
+}
+
+// Many rows of equal sizes, twins and names taken by other songs, in an order
+// no one chose: each outcome is the one a pass taking the rows one by one
+// makes, whichever file work runs alongside which.
+TEST_F(Organise, CrowdedPassEndsAsOneByOne)
+{
+    struct Song
+    {
+        std::string target;   // under the destination
+        Bytes bytes;
+    };
+    for (int nMode : {MODE_COPY, MODE_MOVE}) {
+        SCOPED_TRACE(nMode == MODE_COPY ? "copy" : "move");
+        ClearList();
+        TempDir root;
+        const std::string src = root / "src", dst = root / "dst";
+        ::CreateDirectoryA(dst.c_str(), nullptr);
+        std::mt19937 pick(7);
+        std::map<std::string, Song> songs;   // by source path
+        for (int i = 0; i < 160; ++i) {
+            const std::string artist = pick() % 2 ? "A" : "B";
+            const std::string name = "s" + std::to_string(pick() % 6) + ".mp3";
+            Song song{artist + "\\X\\" + name, MakeMp3(Tagged(artist, "X"), 300 + pick() % 2, 1 + pick() % 3)};
+            // The file's own name is part of its target: folders keep names apart.
+            const std::string file = src + "\\d" + std::to_string(i % 12) + "-" + std::to_string(i) + "\\" + name;
+            WriteFile(file, song.bytes);
+            songs[file] = song;
+        }
+        m_ui.Folder(src).No();
+        ASSERT_EQ(1, RunCollect(MODE_COPY));
+        ASSERT_EQ(160, Rows());
+
+        // One by one, in row order: a song whose bytes stand somewhere already
+        // is a duplicate; a target taken by another song fails.
+        std::map<std::string, Bytes> placed;
+        int ok = 0, dup = 0, failed = 0;
+        for (int r = 0; r < Rows(); ++r) {
+            const Song& song = songs.at(Entry(r)->szPath);
+            bool bTwin = false;
+            for (const auto& p : placed)
+                bTwin = bTwin || p.second == song.bytes;
+            if (bTwin)
+                ++dup;
+            else if (placed.count(song.target))
+                ++failed;
+            else
+                placed[song.target] = song.bytes, ++ok;
+        }
+        ASSERT_GT(dup, 0);
+        ASSERT_GT(failed, 0);
+
+        m_ui.Yes().Folder(dst);
+        ASSERT_EQ(1, RunOrganise(nMode));
+        EXPECT_EQ(ok, m_job.Succeeded());
+        EXPECT_EQ(dup, m_job.Duplicates());
+        EXPECT_EQ(failed, m_job.Failed());
+        std::vector<std::string> expected;
+        for (const auto& p : placed) {
+            expected.push_back(p.first);
+            EXPECT_EQ(p.second, ReadFile(dst + "\\" + p.first)) << p.first;
+        }
+        EXPECT_EQ(expected, FilesUnder(dst));
+        if (nMode == MODE_MOVE)
+            EXPECT_EQ(size_t(160 - ok), FilesUnder(src).size());
     }
 }

@@ -1,0 +1,70 @@
+#include "collect/WorkPool.h"
+
+#include <chrono>
+
+namespace {
+// How often an idle thread looks at the stop request: a worker ended by force
+// never says goodbye, and its threads must not wait for ever.
+const auto IDLE_LOOK = std::chrono::milliseconds(100);
+}
+
+CWorkPool::CWorkPool(int nThreads, std::shared_ptr<const std::atomic<bool>> pStop) : m_shared(new Shared)
+{
+    m_shared->pStop = std::move(pStop);
+    for (int i = 0; i < nThreads; ++i)
+        m_threads.emplace_back(Serve, m_shared);
+}
+
+CWorkPool::~CWorkPool()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_shared->lock);
+        m_shared->bQuit = true;
+    }
+    m_shared->work.notify_all();
+    for (std::thread& t : m_threads)
+        t.join();
+}
+
+void CWorkPool::Post(std::function<void()> task)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_shared->lock);
+        m_shared->tasks.push_back(std::move(task));
+    }
+    m_shared->work.notify_one();
+}
+
+void CWorkPool::WaitForDone(unsigned nTimeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_shared->lock);
+    m_shared->done.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
+                            [this] { return m_shared->nEnded != m_nEndedSeen; });
+    m_nEndedSeen = m_shared->nEnded;
+}
+
+void CWorkPool::Serve(std::shared_ptr<Shared> shared)
+{
+    std::unique_lock<std::mutex> lock(shared->lock);
+    for (;;) {
+        if (*shared->pStop) {
+            shared->tasks.clear();
+            shared->done.notify_all();
+            return;
+        }
+        if (shared->tasks.empty()) {
+            if (shared->bQuit)
+                return;
+            shared->work.wait_for(lock, IDLE_LOOK);
+            continue;
+        }
+        std::function<void()> task = std::move(shared->tasks.front());
+        shared->tasks.pop_front();
+        lock.unlock();
+        task();
+        task = nullptr;
+        lock.lock();
+        ++shared->nEnded;
+        shared->done.notify_all();
+    }
+}

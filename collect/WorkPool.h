@@ -1,0 +1,49 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A few threads that take file work off a job's worker, so that the system
+// always has a request of ours to serve while the worker walks, decides and
+// reports. Tasks must own what they use: after a stop, or when the worker
+// was ended by force, a thread may still finish the task it holds.
+//
+// The worker posts tasks and learns of their end through the done signal;
+// what a task found goes back through memory the task and the worker share.
+class CWorkPool
+{
+public:
+    // The threads leave, dropping tasks not yet begun, once *pStop is set.
+    CWorkPool(int nThreads, std::shared_ptr<const std::atomic<bool>> pStop);
+    // Waits for the tasks posted to end (or to be dropped after a stop).
+    ~CWorkPool();
+    CWorkPool(const CWorkPool&) = delete;
+    CWorkPool& operator=(const CWorkPool&) = delete;
+
+    void Post(std::function<void()> task);
+    // Waits until a task has ended since the last call, at most nTimeoutMs.
+    void WaitForDone(unsigned nTimeoutMs);
+
+private:
+    // Lives as long as the last thread that uses it.
+    struct Shared
+    {
+        std::mutex lock;
+        std::condition_variable work;
+        std::condition_variable done;
+        std::deque<std::function<void()>> tasks;
+        bool bQuit = false;
+        unsigned nEnded = 0;
+        std::shared_ptr<const std::atomic<bool>> pStop;
+    };
+    static void Serve(std::shared_ptr<Shared> shared);
+
+    std::shared_ptr<Shared> m_shared;
+    std::vector<std::thread> m_threads;
+    unsigned m_nEndedSeen = 0;
+};
