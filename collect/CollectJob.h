@@ -17,6 +17,7 @@
 
 class CFileFind;
 class IJobUi;
+struct CTargetPath;
 
 // The bytes of the job's status text and of each chosen path's text, with
 // the closing zero; wsprintfA cuts at this many too.
@@ -96,7 +97,7 @@ public:
     // Guards the tag texts and the fingerprint of the rows' entries: the tag
     // dialog commits an edit under it on the window's thread, and the pass
     // takes its copy of a row's texts under it, so the pass never sees an
-    // edit half made.
+    // edit half made, nor texts an edit has already replaced and freed.
     std::mutex& EntryLock() { return m_entryLock; }
     // Puts an edit's tag texts into a row's entry, whole, and forgets the
     // fingerprint of the file's last bytes, which are about to change.
@@ -130,6 +131,9 @@ private:
     // One row of the pass: its target, the duplicate test, its folders, the
     // transfer.
     RowOutcome TransferRow(MP3FileEntry& e, const std::wstring& dest, int nMode);
+    // The album folder of a target, the one all rows of this pass going
+    // there share.
+    std::shared_ptr<const CTargetFolder> TargetFolder(const CTargetPath& t);
     // CreateFolderPath, remembering the folders made or found in this pass.
     // bMadeByPass tells whether this pass made the folder: then nothing but
     // what the pass put there is in it.
@@ -144,6 +148,8 @@ private:
     std::set<std::pair<DWORD, uint64_t>> m_visitedFolders;
     // Folders known to exist during the current pass, and whether it made them.
     std::map<std::wstring, bool> m_knownFolders;
+    // The album folders this pass gave rows as targets, by their text.
+    std::unordered_map<std::string, std::shared_ptr<const CTargetFolder>> m_targetFolders;
     // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
     std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
     int m_nIndexedRows;

@@ -83,6 +83,7 @@ int CCollectJob::TransferFiles(int nMode)
     const bool bHaveDest = !dest.empty();
     const int nCount = m_pList ? m_pList->GetItemCount() : 0;
     m_knownFolders.clear();
+    m_targetFolders.clear();
     m_nShownPercent = -1;
     SyncSizeIndex(true);
     m_targetSums.clear();
@@ -109,16 +110,15 @@ CCollectJob::RowOutcome CCollectJob::TransferRow(MP3FileEntry& e, const std::wst
     uint32_t nSum;
     {
         std::lock_guard<std::mutex> lock(m_entryLock);
-        artist = e.szArtist;
-        album = e.szAlbum;
+        artist = e.Artist();
+        album = e.Album();
         nSum = e.nTailSum;
     }
     CTargetPath t;
-    if (MakeTargetPath(m_szDest, dest, artist.c_str(), album.c_str(), e.szFileName, NameOfPath(e.wstrPath), t) !=
-        TARGET_OK)
+    if (MakeTargetPath(m_szDest, dest, artist.c_str(), album.c_str(), e.FileName().c_str(), NameOfPath(e.WidePath()),
+                       t) != TARGET_OK)
         return ROW_FAILED;
-    lstrcpynA(e.szTargetPath, t.text.c_str(), sizeof e.szTargetPath);
-    e.wstrTargetPath = t.path;
+    e.SetTarget(TargetFolder(t));
 
     if (IsDuplicateFile(&e, this))
         return ROW_DUPLICATE;
@@ -129,12 +129,13 @@ CCollectJob::RowOutcome CCollectJob::TransferRow(MP3FileEntry& e, const std::wst
         return ROW_FAILED;
 
     const bool bCopy = nMode == MODE_COPY;
-    SetStatus(bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, e.szPath, t.text.c_str());
+    const std::string source = e.Path();
+    SetStatus(bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, source.c_str(), t.text.c_str());
     // In a folder of its own making the pass knows the names; one taken
     // there is rare, and the final rename refuses it all the same.
     const TargetCheck check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
-    const TransferResult r = bCopy ? SafeCopyFile(e.wstrPath, t.path, m_bStop, check)
-                                   : SafeMoveFile(e.wstrPath, t.path, m_bStop, check);
+    const TransferResult r = bCopy ? SafeCopyFile(e.WidePath(), t.path, m_bStop, check)
+                                   : SafeMoveFile(e.WidePath(), t.path, m_bStop, check);
     if (r == TRANSFER_STOPPED)
         return ROW_STOPPED;
     if (r != TRANSFER_DONE)
@@ -150,8 +151,16 @@ CCollectJob::RowOutcome CCollectJob::TransferRow(MP3FileEntry& e, const std::wst
         m_targetSums[TargetKey(t.path)] = nSum;
     else
         m_targetSums.erase(TargetKey(t.path));
-    SetStatus(bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, e.szPath, t.text.c_str());
+    SetStatus(bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, source.c_str(), t.text.c_str());
     return ROW_DONE;
+}
+
+std::shared_ptr<const CTargetFolder> CCollectJob::TargetFolder(const CTargetPath& t)
+{
+    std::shared_ptr<const CTargetFolder>& folder = m_targetFolders[t.folderText];
+    if (!folder)
+        folder = std::make_shared<const CTargetFolder>(CTargetFolder{t.folderText, t.folder});
+    return folder;
 }
 
 bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)

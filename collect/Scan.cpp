@@ -122,7 +122,7 @@ void CCollectJob::ListFile(const CFileFind& finder)
     const std::wstring file = finder.GetFilePathW();
     // A path the entry cannot hold is refused whole, never cut.
     const std::string text = TextFromWide(PlainPath(file));
-    if (text.size() >= sizeof(MP3FileEntry::szPath)) {
+    if (text.size() >= ENTRY_PATH_BYTES) {
         char message[JOB_TEXT_SIZE];
         wsprintfA(message, TEXT_PATH_TOO_LONG_FORMAT, text.c_str());
         message[sizeof message - 1] = 0;
@@ -156,7 +156,7 @@ int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uin
     if (!m_pList)
         return 0;
     const std::string name = TextFromWide(NameOfPath(path));
-    if (text.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
+    if (text.size() >= ENTRY_PATH_BYTES || name.size() >= ENTRY_NAME_BYTES)
         return 0;
 
     SetStatus(TEXT_ANALYSING_FORMAT, text.c_str());
@@ -166,9 +166,7 @@ int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uin
 
     std::unique_ptr<MP3FileEntry> e(new MP3FileEntry());
     PutEntryTexts(*e, info);
-    lstrcpynA(e->szFileName, name.c_str(), sizeof e->szFileName);
-    lstrcpynA(e->szPath, text.c_str(), sizeof e->szPath);
-    e->wstrPath = info.m_wstrPath;
+    e->SetWidePath(info.m_wstrPath);
 
     SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
     e->nFileSize = nFileSize;

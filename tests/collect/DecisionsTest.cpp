@@ -42,8 +42,8 @@ TEST(EntryTexts, TrimCutAndPlaceholdersTable)
         info.m_nGenre = c.genre;
         MP3FileEntry e = {};
         PutEntryTexts(e, info);
-        EXPECT_EQ(c.texts, std::vector<std::string>({e.szArtist, e.szAlbum, e.szTrack, e.szTitle, e.szGenre, e.szYear,
-                                                     e.szComment}));
+        EXPECT_EQ(c.texts, std::vector<std::string>({e.Artist(), e.Album(), e.Track(), e.Title(), e.Genre(), e.Year(),
+                                                     e.Comment()}));
         EXPECT_EQ(c.genre, e.nGenre);
     }
 }
@@ -115,11 +115,13 @@ TEST(Duplicate, DecisionTable)
         MP3FileEntry row = {}, other = {};
         row.nIndex = 1;
         row.nFileSize = c.size;
-        row.wstrPath = L"\\\\?\\C:\\in\\s.mp3";
+        row.SetWidePath(L"\\\\?\\C:\\in\\s.mp3");
         other.nIndex = 0;
         other.nFileSize = c.otherSize;
+        other.SetWidePath(L"\\\\?\\C:\\in2\\t.mp3");
         if (c.targetSet)
-            other.wstrTargetPath = L"\\\\?\\C:\\out\\Band\\Disc\\t.mp3";
+            other.SetTarget(
+                std::make_shared<const CTargetFolder>(CTargetFolder{"C:\\out\\Band\\Disc", L"\\\\?\\C:\\out\\Band\\Disc"}));
         CFakeStanding standing;
         standing.known = c.known;
         standing.there = c.there;

@@ -89,11 +89,11 @@ TEST_F(Names, EveryNameIsListedCopiedFoundDuplicateAndMoved)
 
         ASSERT_EQ(2, Rows());
         // The twin's folder sorts among the others.
-        const int own = Entry(0)->wstrPath == src + L"\\" + c.rel ? 0 : 1;
-        EXPECT_EQ(srcText + "\\" + c.relText, Entry(own)->szPath);
+        const int own = Entry(0)->WidePath() == src + L"\\" + c.rel ? 0 : 1;
+        EXPECT_EQ(srcText + "\\" + c.relText, Entry(own)->Path());
         EXPECT_EQ(srcText + "\\" + c.relText, Row(own)[1]);
-        EXPECT_EQ(NameOfPath(WideFromText(c.relText)), NameOfPath(WideFromText(Entry(own)->szFileName)));
-        EXPECT_EQ(src + L"\\" + c.rel, Entry(own)->wstrPath);
+        EXPECT_EQ(NameOfPath(WideFromText(c.relText)), NameOfPath(WideFromText(Entry(own)->FileName())));
+        EXPECT_EQ(src + L"\\" + c.rel, Entry(own)->WidePath());
         const std::wstring target = dst + L"\\Band\\Disc\\" + NameOfPath(c.rel);
         if (c.organised) {
             EXPECT_EQ(Summary(2, 1, 1, 0), Status());
@@ -112,7 +112,7 @@ TEST_F(Names, EveryNameIsListedCopiedFoundDuplicateAndMoved)
             ASSERT_EQ(1, RunOrganise(MODE_MOVE));
             EXPECT_EQ(Summary(2, 1, 1, 0), Status());
             EXPECT_EQ(song, ReadFile(target));
-            EXPECT_NE(Exists(Entry(0)->wstrPath), Exists(Entry(1)->wstrPath)) << "the duplicate stays where it was";
+            EXPECT_NE(Exists(Entry(0)->WidePath()), Exists(Entry(1)->WidePath())) << "the duplicate stays where it was";
         }
         EXPECT_FALSE(AnyQuestionMark(FilesUnder(root)));
     }
@@ -129,7 +129,7 @@ TEST_F(Names, NamesSpelledAlikeStayApart)
     ASSERT_EQ(1, RunCollect(MODE_COPY));
 
     ASSERT_EQ(2, Rows());
-    EXPECT_STREQ(Entry(0)->szFileName, Entry(1)->szFileName);
+    EXPECT_EQ(Entry(0)->FileName(), Entry(1)->FileName());
     EXPECT_EQ(Summary(2, 2, 0, 0), Status());
     EXPECT_EQ(std::vector<std::wstring>({L"Band\\Disc\\D\u00e8j\u00e0.mp3", L"Band\\Disc\\D\u00e9j\u00e0.mp3"}),
               FilesUnder(LongPath(m_dst)));
@@ -149,7 +149,7 @@ TEST_F(Names, DeepTreesAreWalkedAndTooLongPathsCounted)
     ASSERT_EQ(1, RunCollect(MODE_COPY));
 
     ASSERT_EQ(1, Rows());
-    EXPECT_EQ(src + L"\\" + Deep(400) + L"a.mp3", Entry(0)->wstrPath);
+    EXPECT_EQ(src + L"\\" + Deep(400) + L"a.mp3", Entry(0)->WidePath());
     EXPECT_EQ(2, m_job.m_nTotal);
     EXPECT_EQ(1, m_job.m_nFailed);
     ASSERT_EQ(3u, m_ui.Asked().size());
