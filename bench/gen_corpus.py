@@ -58,16 +58,20 @@ def main():
         folders.append((os.path.join(args.root, *parts), take))
         made += take
 
-    written = []  # (path, bytes) of tagged originals, for exact copies
+    # Tagged originals, for exact copies; their bytes are read back when
+    # copied, so that a corpus of a million files does not sit in memory.
+    written = []
     index = 0
     for folder, take in folders:
         os.makedirs(folder, exist_ok=True)
         for _ in range(take):
             index += 1
             roll = rng.random()
-            src_path, data = written[rng.randrange(len(written))] if written else ("", b"")
+            src_path = written[rng.randrange(len(written))] if written else ""
             if roll < 0.05 and written and os.path.dirname(src_path) != folder:
                 name = os.path.basename(src_path)
+                with open(src_path, "rb") as f:
+                    data = f.read()
             else:
                 size = rng.randint(2048, 10240)
                 audio = rng.randbytes(size)
@@ -84,7 +88,7 @@ def main():
             with open(path, "wb") as f:
                 f.write(data)
             if roll >= 0.15:
-                written.append((path, data))
+                written.append(path)
         if rng.random() < 0.3:
             with open(os.path.join(folder, "cover.jpg"), "wb") as f:
                 f.write(rng.randbytes(512))

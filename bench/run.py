@@ -5,6 +5,7 @@ and for the copy pass, the growth from one size to the next, the program's
 peak working set per listed file and its longest user-interface stall.
 
     bench/run.sh [--sizes 2000,20000,100000] [--pairs 5]
+    bench/run.sh --sizes 1000000 --once [--scan-only]
 """
 import argparse
 import os
@@ -24,19 +25,35 @@ def winpath(p):
     return "Z:" + p.replace("/", "\\")
 
 
-def run(exe, src, dest):
+def run(exe, src, dest, extra=(), timeout=3600):
     if os.path.exists(dest):
         shutil.rmtree(dest)
     os.makedirs(dest)
     # The last run's writes and deletions go to disk now, not during this run.
     os.sync()
-    out = subprocess.run([WINE_RUN, exe, winpath(src), winpath(dest)], capture_output=True, text=True,
-                         timeout=3600)
+    start = time.monotonic()
+    out = subprocess.run([WINE_RUN, exe, winpath(src), winpath(dest)] + list(extra), capture_output=True, text=True,
+                         timeout=timeout)
+    wall = time.monotonic() - start
     if out.returncode != 0:
         sys.exit("%s failed (%d): %s %s" % (exe, out.returncode, out.stdout, out.stderr))
     res = {k: float(v) for k, v in re.findall(r"(\w+)=([0-9.]+)(?=\s|$)", out.stdout)}
     res.update(re.findall(r"(\w+_laps_ms)=(\S+)", out.stdout))
+    res["printed"] = out.stdout.strip()
+    res["wall_s"] = wall
     return res
+
+
+def once(prog, corpus, dest, n, scan_only):
+    """The program alone, one run: for sizes where pairs with the floor would
+    take hours. Prints what the program printed, the run's wall time (Wine's
+    start and the window's end included) and the working set per file."""
+    p = run(prog, corpus, dest, ["--scan-only"] if scan_only else [], timeout=6 * 3600)
+    print("  n=%d once%s, the program printed:" % (n, " (scan only)" if scan_only else ""))
+    for line in p["printed"].splitlines():
+        print("    " + line)
+    print("  wall %.0f s, peak working set %.0f MB, %.0f bytes/file" % (
+        p["wall_s"], p["peak_ws"] / 1e6, p["peak_ws"] / max(1, p["rows"])), flush=True)
 
 
 def main():
@@ -46,7 +63,11 @@ def main():
     ap.add_argument("--work", default="/tmp/sorvane-bench")
     ap.add_argument("--build", default=BUILD, help="the build tree that holds bench/*.exe")
     ap.add_argument("--smoke", action="store_true", help="one pair, no warm-up: proves the road, measures nothing")
+    ap.add_argument("--once", action="store_true", help="the program alone, once per size: no floor, no warm-up")
+    ap.add_argument("--scan-only", action="store_true", help="with --once: the program declines the organise pass")
     args = ap.parse_args()
+    if args.scan_only and not args.once:
+        ap.error("--scan-only goes with --once")
 
     floor = os.path.join(args.build, "bench", "sorvane_floor.exe")
     prog = os.path.join(args.build, "bench", "sorvane_bench_jobs.exe")
@@ -61,6 +82,10 @@ def main():
             subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_corpus.py"), corpus, str(n)], check=True)
             open(os.path.join(corpus, ".done"), "w").close()
         dest = os.path.join(args.work, "dest")
+        if args.once:
+            once(prog, corpus, dest, n, args.scan_only)
+            shutil.rmtree(dest, ignore_errors=True)
+            continue
         pairs = 1 if args.smoke else args.pairs
         if not args.smoke:
             run(floor, corpus, dest)  # warm-up: the file cache, Wine's start
@@ -91,6 +116,8 @@ def main():
         results[n] = res
         shutil.rmtree(dest, ignore_errors=True)
 
+    if args.once:
+        return
     print()
     print("%8s %10s %10s %11s %11s %9s %9s %12s %10s" % (
         "N", "scan ms", "copy ms", "scan/floor", "copy/floor", "scan grow", "copy grow", "bytes/file", "UI stall"))

@@ -31,6 +31,7 @@ void CCollectJob::Reset()
     m_nShownPercent = -1;
     m_visitedFolders.clear();
     m_knownFolders.clear();
+    m_targetFolders.clear();
     m_sizeIndex.clear();
     m_nIndexedRows = 0;
     m_targetSums.clear();

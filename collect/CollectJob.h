@@ -18,6 +18,7 @@ class CFileFind;
 class CScanPipe;
 class IJobScreen;
 class IJobUi;
+struct CTargetPath;
 
 // The bytes of the job's status text and of each chosen path's text, with
 // the closing zero; wsprintfA cuts at this many too.
@@ -89,7 +90,7 @@ public:
     // Guards the tag texts and the fingerprint of the rows' entries: the tag
     // dialog commits an edit under it on the window's thread, and the pass
     // takes its copy of a row's texts under it, so the pass never sees an
-    // edit half made.
+    // edit half made, nor texts an edit has already replaced and freed.
     std::mutex& EntryLock() { return m_entryLock; }
     // Puts an edit's tag texts into a row's entry, whole, and forgets the
     // fingerprint of the file's last bytes, which are about to change.
@@ -124,6 +125,9 @@ private:
     // Appends the row of an entry read, with the texts the scan shows.
     void ListEntry(std::unique_ptr<MP3FileEntry> e, const std::string& text);
     enum RowOutcome { ROW_DONE, ROW_DUPLICATE, ROW_FAILED, ROW_STOPPED };
+    // The album folder of a target, the one all rows of this pass going
+    // there share.
+    std::shared_ptr<const CTargetFolder> TargetFolder(const CTargetPath& t);
     // CreateFolderPath, remembering the folders made or found in this pass.
     // bMadeByPass tells whether this pass made the folder: then nothing but
     // what the pass put there is in it.
@@ -152,6 +156,8 @@ private:
     std::set<std::pair<DWORD, uint64_t>> m_visitedFolders;
     // Folders known to exist during the current pass, and whether it made them.
     std::map<std::wstring, bool> m_knownFolders;
+    // The album folders this pass gave rows as targets, by their text.
+    std::unordered_map<std::string, std::shared_ptr<const CTargetFolder>> m_targetFolders;
     // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
     std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
     int m_nIndexedRows;
@@ -170,9 +176,9 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
 // True when another row of the same non-zero size has its file at its target
 // and that file holds exactly the bytes of this row's file.
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
-// The entry of a file as the scan lists it (path text and size given), or
+// The entry of a file as the scan lists it (its size given), or
 // null when its tag cannot be read. Touches no job: runs on any thread.
-std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize);
+std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, uint64_t nFileSize);
 // 1 when every folder along the path exists (as a folder) at the end, else 0.
 int CreateFolderPath(const char* path);
 // The same for a long path (see afx/WidePath.h).

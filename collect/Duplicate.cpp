@@ -4,9 +4,9 @@ bool IsDuplicateOfRow(const MP3FileEntry& row, uint32_t nSum, const MP3FileEntry
 {
     if (&other == &row || other.nIndex == row.nIndex || row.nFileSize == 0 || other.nFileSize != row.nFileSize)
         return false;
-    const std::wstring& target = other.wstrTargetPath;
-    if (target.empty())
+    if (!other.HasTarget())
         return false;
+    const std::wstring target = other.WideTargetPath();
     // Different last bytes settle it without reading the files, or even
     // looking for them.
     const uint32_t nKnown = nSum != 0 ? standing.KnownSum(target) : 0;
@@ -19,5 +19,5 @@ bool IsDuplicateOfRow(const MP3FileEntry& row, uint32_t nSum, const MP3FileEntry
         if (nThere != 0 && nThere != nSum)
             return false;
     }
-    return standing.SameBytes(row.wstrPath, target);
+    return standing.SameBytes(row.WidePath(), target);
 }

@@ -21,16 +21,19 @@ void CEntryColumns::GetCellText(int row, LPARAM data, int column, char* buf, int
     const auto* e = reinterpret_cast<const MP3FileEntry*>(data);
     if (!e)
         return;
+    if (column == COLUMN_PATH) {
+        lstrcpynA(buf, e->Path().c_str(), cb);
+        return;
+    }
     const char* text = "";
     switch (column) {
-    case COLUMN_PATH: text = e->szPath; break;
-    case COLUMN_ARTIST: text = e->szArtist; break;
-    case COLUMN_ALBUM: text = e->szAlbum; break;
-    case COLUMN_TRACK: text = e->szTrack; break;
-    case COLUMN_TITLE: text = e->szTitle; break;
-    case COLUMN_GENRE: text = e->szGenre; break;
-    case COLUMN_YEAR: text = e->szYear; break;
-    case COLUMN_COMMENT: text = e->szComment; break;
+    case COLUMN_ARTIST: text = e->Artist(); break;
+    case COLUMN_ALBUM: text = e->Album(); break;
+    case COLUMN_TRACK: text = e->Track(); break;
+    case COLUMN_TITLE: text = e->Title(); break;
+    case COLUMN_GENRE: text = e->Genre(); break;
+    case COLUMN_YEAR: text = e->Year(); break;
+    case COLUMN_COMMENT: text = e->Comment(); break;
     default: break;
     }
     lstrcpynA(buf, text, cb);

@@ -17,43 +17,45 @@ bool IsBlank(char c)
 
 // An empty tag text becomes the placeholder; any other is trimmed, so one of
 // blanks alone becomes an empty text.
-void PutEntryText(char* field, size_t cb, const std::string& text, const char* placeholder)
+std::string EntryText(const std::string& text, const char* placeholder)
 {
-    if (text.empty()) {
-        lstrcpynA(field, placeholder, int(cb));
-        return;
-    }
+    if (text.empty())
+        return placeholder;
     size_t end = text.size();
     while (end > 0 && IsBlank(text[end - 1]))
         --end;
     size_t begin = 0;
     while (begin < end && IsBlank(text[begin]))
         ++begin;
-    lstrcpynA(field, text.substr(begin, end - begin).c_str(), int(cb));
+    return text.substr(begin, end - begin);
 }
 
 } // namespace
 
 void PutEntryTexts(MP3FileEntry& e, const CMP3Info& info)
 {
-    PutEntryText(e.szArtist, sizeof e.szArtist, info.GetArtist(), PLACEHOLDER_ARTIST);
-    PutEntryText(e.szAlbum, sizeof e.szAlbum, info.GetAlbum(), PLACEHOLDER_ALBUM);
-    PutEntryText(e.szTitle, sizeof e.szTitle, info.GetTitle(), PLACEHOLDER_TITLE);
-    PutEntryText(e.szGenre, sizeof e.szGenre, GetGenreName(info.m_nGenre), PLACEHOLDER_GENRE);
-    PutEntryText(e.szComment, sizeof e.szComment, info.GetComment(), PLACEHOLDER_COMMENT);
-    PutEntryText(e.szYear, sizeof e.szYear, info.GetYear(), PLACEHOLDER_YEAR);
-    wsprintfA(e.szTrack, "%d", info.m_nTrack);
+    char track[16];
+    wsprintfA(track, "%d", info.m_nTrack);
+    std::string texts[FIELD_COUNT];
+    texts[FIELD_ARTIST] = EntryText(info.GetArtist(), PLACEHOLDER_ARTIST);
+    texts[FIELD_ALBUM] = EntryText(info.GetAlbum(), PLACEHOLDER_ALBUM);
+    texts[FIELD_TRACK] = track;
+    texts[FIELD_TITLE] = EntryText(info.GetTitle(), PLACEHOLDER_TITLE);
+    texts[FIELD_GENRE] = EntryText(GetGenreName(info.m_nGenre), PLACEHOLDER_GENRE);
+    texts[FIELD_YEAR] = EntryText(info.GetYear(), PLACEHOLDER_YEAR);
+    texts[FIELD_COMMENT] = EntryText(info.GetComment(), PLACEHOLDER_COMMENT);
+    const char* pointers[FIELD_COUNT];
+    for (int f = 0; f < FIELD_COUNT; ++f)
+        pointers[f] = texts[f].c_str();
+    e.SetTexts(pointers);
     e.nGenre = info.m_nGenre;
 }
 
 void CopyTagTexts(MP3FileEntry& to, const MP3FileEntry& from)
 {
-    lstrcpynA(to.szTitle, from.szTitle, sizeof to.szTitle);
-    lstrcpynA(to.szArtist, from.szArtist, sizeof to.szArtist);
-    lstrcpynA(to.szAlbum, from.szAlbum, sizeof to.szAlbum);
-    lstrcpynA(to.szTrack, from.szTrack, sizeof to.szTrack);
-    lstrcpynA(to.szGenre, from.szGenre, sizeof to.szGenre);
+    const char* texts[FIELD_COUNT];
+    for (int f = 0; f < FIELD_COUNT; ++f)
+        texts[f] = from.Text(EntryField(f));
+    to.SetTexts(texts);
     to.nGenre = from.nGenre;
-    lstrcpynA(to.szYear, from.szYear, sizeof to.szYear);
-    lstrcpynA(to.szComment, from.szComment, sizeof to.szComment);
 }

@@ -6,8 +6,8 @@ class CMP3Info;
 // The texts an entry shows for a tag: each field trimmed of blanks at both
 // ends, an empty field as its placeholder ("no artist", "no album", ...; a
 // field of blanks alone becomes an empty text),
-// the genre by name, the track as a number ("0" for none). Cut to the
-// entry's buffers by bytes.
+// the genre by name, the track as a number ("0" for none). Each cut by bytes
+// to its kFieldBytes.
 void PutEntryTexts(MP3FileEntry& e, const CMP3Info& info);
 
 // The tag texts of one entry (title, artist, album, track, genre, year,

@@ -1,29 +1,105 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+// The tag texts of an entry, in the order the list shows them.
+enum EntryField { FIELD_ARTIST, FIELD_ALBUM, FIELD_TRACK, FIELD_TITLE, FIELD_GENRE, FIELD_YEAR, FIELD_COMMENT, FIELD_COUNT };
+
+// The bytes each tag text may take, its closing zero included. A longer text
+// is cut by bytes to one less, as lstrcpynA cuts into a buffer of that size:
+// a double-byte character at the cut keeps its first byte only, as it always
+// has in the list and the tag dialog.
+inline constexpr size_t kFieldBytes[FIELD_COUNT] = {256, 256, 256, 256, 128, 64, 512};
+inline constexpr size_t kLargestFieldBytes = 512;
+
+// A path whose text takes ENTRY_PATH_BYTES or more is not listed, nor a file
+// whose name's text takes ENTRY_NAME_BYTES or more, and no row gets a target
+// whose text takes ENTRY_PATH_BYTES or more: cut, they would name another
+// file.
+enum : size_t { ENTRY_PATH_BYTES = 512, ENTRY_NAME_BYTES = 256 };
+
+// An album folder an organise pass puts files in, one for all its rows: the
+// text the user reads (destination\artist\album, the levels as typed) and the
+// folder exactly, long-path form.
+struct CTargetFolder
+{
+    std::string text;
+    std::wstring path;
+};
+
 // One listed file. The address of an entry is its list row's data value; the
-// row owns it. Texts are zero-terminated CP949 bytes in fixed buffers; the
-// files themselves are reached only through the wide paths, which the texts
-// may not spell exactly.
+// row owns it. A list may hold a million rows, so an entry keeps its texts at
+// their length and keeps nothing it can make again: the CP949 texts of its
+// path and name come from its exact wide path, which is how the file is
+// reached (the texts may not spell it exactly), and its target is its album
+// folder, shared with the other rows going there, and its own name.
+//
+// Who touches what, so that nobody reads storage that is being replaced:
+// - the path is set before the row exists and never changes;
+// - the tag texts change only on the window's thread (a tag edit, under the
+//   job's entry lock, CCollectJob::EntryLock). That thread reads them without
+//   the lock, any other thread copies them under it: a pointer Artist() and
+//   the like return is good until the next edit, and never kept past one;
+// - the target belongs to the organise pass: only the worker running it
+//   writes and reads it while it runs.
+// An entry is never copied whole: the tag dialog edits a copy of the tag
+// values alone (CopyTagTexts), never of the target the pass is writing.
 struct MP3FileEntry
 {
-    int nIndex;              // the row it was created for (0 for the first)
-    char szFileName[256];    // last path component, as found on disk
-    char szPath[512];        // full path as found by the scan; never updated
-    char szArtist[256];
-    char szAlbum[256];
-    char szTrack[256];       // decimal, "0" when the file has none
-    char szTitle[256];
-    int nGenre;              // 0..255 from the tag, 255 none, -1 after an edit left none selected
-    char szGenre[128];
-    char szYear[64];
-    char szTargetPath[512];  // set by each organise pass for rows with artist and album
-    char szComment[512];
-    uint64_t nFileSize;      // bytes, when scanned
-    uint32_t nTailSum;       // TailSum of the file's last 128 bytes when scanned; 0 unknown or rewritten since
-    std::wstring wstrPath;        // the file, long-path form, its name exactly as on disk
-    std::wstring wstrTargetPath;  // where the pass puts it (long-path form); set with szTargetPath
+    MP3FileEntry() = default;
+    MP3FileEntry(const MP3FileEntry&) = delete;
+    MP3FileEntry& operator=(const MP3FileEntry&) = delete;
+
+    int nIndex = 0;         // the row it was created for (0 for the first)
+    int nGenre = 0;         // 0..255 from the tag, 255 none, -1 after an edit left none selected
+    uint64_t nFileSize = 0; // bytes, when scanned
+    uint32_t nTailSum = 0;  // TailSum of the file's last 128 bytes when scanned; 0 unknown or rewritten since
+
+    // The tag texts, CP949, zero-terminated; "" until set.
+    const char* Artist() const { return Text(FIELD_ARTIST); }
+    const char* Album() const { return Text(FIELD_ALBUM); }
+    const char* Track() const { return Text(FIELD_TRACK); }   // decimal, "0" when the file has none
+    const char* Title() const { return Text(FIELD_TITLE); }
+    const char* Genre() const { return Text(FIELD_GENRE); }
+    const char* Year() const { return Text(FIELD_YEAR); }
+    const char* Comment() const { return Text(FIELD_COMMENT); }
+    const char* Text(EntryField field) const;
+
+    // Each cut to its kFieldBytes; a null text is an empty one.
+    void SetArtist(const char* text) { SetText(FIELD_ARTIST, text); }
+    void SetAlbum(const char* text) { SetText(FIELD_ALBUM, text); }
+    void SetTrack(const char* text) { SetText(FIELD_TRACK, text); }
+    void SetTitle(const char* text) { SetText(FIELD_TITLE, text); }
+    void SetGenre(const char* text) { SetText(FIELD_GENRE, text); }
+    void SetYear(const char* text) { SetText(FIELD_YEAR, text); }
+    void SetComment(const char* text) { SetText(FIELD_COMMENT, text); }
+    void SetText(EntryField field, const char* text);
+    // All of them at once, by EntryField.
+    void SetTexts(const char* const texts[FIELD_COUNT]);
+
+    // The file, long-path form, its name exactly as on disk.
+    const std::wstring& WidePath() const { return m_path; }
+    void SetWidePath(const std::wstring& path) { m_path = path; }
+    // Its full path as the scan found it and its name, as the user reads them.
+    std::string Path() const;
+    std::string FileName() const;
+
+    // Where the last pass that reached the row with an artist and an album
+    // put (or meant to put) its file: as text, and long-path form. Empty
+    // before.
+    bool HasTarget() const { return m_target != nullptr; }
+    std::string TargetPath() const;
+    std::wstring WideTargetPath() const;
+    void SetTarget(std::shared_ptr<const CTargetFolder> folder) { m_target = std::move(folder); }
+
+private:
+    // The tag texts in EntryField order, each with its zero, behind a table
+    // of where each starts; null while all are empty.
+    std::unique_ptr<char[]> m_texts;
+    std::wstring m_path;
+    std::shared_ptr<const CTargetFolder> m_target;
 };
 
 // Transfer mode of the organise pass.

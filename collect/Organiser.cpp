@@ -131,21 +131,20 @@ private:
         uint32_t nSum;
         {
             std::lock_guard<std::mutex> lock(job.m_entryLock);
-            artist = e.szArtist;
-            album = e.szAlbum;
+            artist = e.Artist();
+            album = e.Album();
             nSum = e.nTailSum;
         }
         CTargetPath t;
-        if (MakeTargetPath(job.m_szDest, dest, artist.c_str(), album.c_str(), e.szFileName, NameOfPath(e.wstrPath),
-                           t) != TARGET_OK)
+        if (MakeTargetPath(job.m_szDest, dest, artist.c_str(), album.c_str(), e.FileName().c_str(),
+                           NameOfPath(e.WidePath()), t) != TARGET_OK)
             return CCollectJob::ROW_FAILED;
-        lstrcpynA(e.szTargetPath, t.text.c_str(), sizeof e.szTargetPath);
-        e.wstrTargetPath = t.path;
+        e.SetTarget(job.TargetFolder(t));
 
         auto transfer = std::make_shared<Transfer>();
-        transfer->source = e.wstrPath;
+        transfer->source = e.WidePath();
         transfer->target = t.path;
-        transfer->sourceKey = TargetKey(e.wstrPath);
+        transfer->sourceKey = TargetKey(e.WidePath());
         transfer->targetKey = TargetKey(t.path);
         transfer->nFileSize = e.nFileSize;
         transfer->pEntry = &e;
@@ -244,8 +243,8 @@ private:
         default:
             break;
         }
-        const MP3FileEntry& e = *row.transfer->pEntry;
-        job.SetStatus(m_bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, e.szPath,
+        const std::string source = row.transfer->pEntry->Path();
+        job.SetStatus(m_bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, source.c_str(),
                       row.targetText.c_str());
         while (!row.transfer->bDone) {
             if (job.IsStopRequested())
@@ -262,7 +261,7 @@ private:
         case TRANSFER_DONE:
             break;
         }
-        job.SetStatus(m_bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, e.szPath,
+        job.SetStatus(m_bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, source.c_str(),
                       row.targetText.c_str());
         ++job.m_nSucceeded;
         return true;
@@ -318,6 +317,7 @@ int CCollectJob::TransferFiles(int nMode)
     const bool bHaveDest = !dest.empty();
     const int nCount = m_screen.RowCount();
     m_knownFolders.clear();
+    m_targetFolders.clear();
     m_nShownPercent = -1;
     SyncSizeIndex(true);
     m_targetSums.clear();
@@ -331,6 +331,14 @@ int CCollectJob::TransferFiles(int nMode)
             return 0;
     }
     return pipe.ReportAll() ? 1 : 0;
+}
+
+std::shared_ptr<const CTargetFolder> CCollectJob::TargetFolder(const CTargetPath& t)
+{
+    std::shared_ptr<const CTargetFolder>& folder = m_targetFolders[t.folderText];
+    if (!folder)
+        folder = std::make_shared<const CTargetFolder>(CTargetFolder{t.folderText, t.folder});
+    return folder;
 }
 
 bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)

@@ -75,21 +75,20 @@ public:
         Step step;
         step.text = std::move(text);
         // A path the entry cannot hold is refused whole, never cut.
-        if (step.text.size() >= sizeof(MP3FileEntry::szPath)) {
+        if (step.text.size() >= ENTRY_PATH_BYTES) {
             step.kind = Step::PATH_TOO_LONG;
-        } else if (TextFromWide(NameOfPath(path)).size() >= sizeof(MP3FileEntry::szFileName)) {
+        } else if (TextFromWide(NameOfPath(path)).size() >= ENTRY_NAME_BYTES) {
             step.kind = Step::REFUSED;
         } else {
             step.kind = Step::FILE;
             auto read = std::make_shared<Read>();
             read->path = path;
-            read->text = step.text;
             read->nFileSize = nFileSize;
             step.read = read;
             std::shared_ptr<const std::atomic<bool>> pStop = m_job.m_pStop;
             m_readers.Post([read, pStop] {
                 if (!*pStop)
-                    read->entry = ReadFileEntry(read->path, read->text, read->nFileSize);
+                    read->entry = ReadFileEntry(read->path, read->nFileSize);
                 read->bDone = true;
             });
         }
@@ -114,7 +113,6 @@ private:
     struct Read
     {
         std::wstring path;
-        std::string text;
         uint64_t nFileSize = 0;
         std::unique_ptr<MP3FileEntry> entry;
         std::atomic<bool> bDone{false};
@@ -273,26 +271,24 @@ int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize
 int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize)
 {
     const std::string name = TextFromWide(NameOfPath(path));
-    if (text.size() >= sizeof(MP3FileEntry::szPath) || name.size() >= sizeof(MP3FileEntry::szFileName))
+    if (text.size() >= ENTRY_PATH_BYTES || name.size() >= ENTRY_NAME_BYTES)
         return 0;
     SetStatus(TEXT_ANALYSING_FORMAT, text.c_str());
-    std::unique_ptr<MP3FileEntry> e = ReadFileEntry(path, text, nFileSize);
+    std::unique_ptr<MP3FileEntry> e = ReadFileEntry(path, nFileSize);
     if (!e)
         return 0;
     ListEntry(std::move(e), text);
     return 1;
 }
 
-std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize)
+std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, uint64_t nFileSize)
 {
     CMP3Info info;
     if (!info.ReadTag(path))
         return nullptr;
     std::unique_ptr<MP3FileEntry> e(new MP3FileEntry());
     PutEntryTexts(*e, info);
-    lstrcpynA(e->szFileName, TextFromWide(NameOfPath(path)).c_str(), sizeof e->szFileName);
-    lstrcpynA(e->szPath, text.c_str(), sizeof e->szPath);
-    e->wstrPath = info.m_wstrPath;
+    e->SetWidePath(info.m_wstrPath);
     e->nFileSize = nFileSize;
     e->nTailSum = info.m_nTailSum;
     return e;

@@ -79,8 +79,9 @@ TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, 
     out = CTargetPath();
     if (!NamesFolderLevels(artist, PLACEHOLDER_ARTIST) || !NamesFolderLevels(album, PLACEHOLDER_ALBUM))
         return TARGET_NO_LEVEL;
-    const std::string text = std::string(destText) + "\\" + artist + "\\" + album + "\\" + nameText;
-    if (text.size() >= sizeof(MP3FileEntry::szTargetPath))
+    const std::string folderText = std::string(destText) + "\\" + artist + "\\" + album;
+    const std::string text = folderText + "\\" + nameText;
+    if (text.size() >= ENTRY_PATH_BYTES)
         return TARGET_TOO_LONG;
 
     std::wstring folder = destPath;
@@ -102,6 +103,7 @@ TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, 
     if (!IsOrdinaryName(name))
         return TARGET_UNREACHABLE;
     out.text = text;
+    out.folderText = folderText;
     out.folder = folder;
     out.path = JoinPath(folder, name);
     return TARGET_OK;

@@ -24,9 +24,10 @@ enum TargetResult {
 
 struct CTargetPath
 {
-    std::string text;     // the CP949 text the user reads: the levels as typed
-    std::wstring path;    // the file to make, long-path form
-    std::wstring folder;  // its album folder, long-path form
+    std::string text;        // the CP949 text the user reads: the levels as typed
+    std::wstring path;       // the file to make, long-path form
+    std::wstring folder;     // its album folder, long-path form
+    std::string folderText;  // the text up to the file's name, without the backslash
 };
 
 // The target of a row. destText and destPath are the destination as text and

@@ -49,14 +49,14 @@ BOOL CModifyTagDlg::OnInitDialog()
         m_comboGenre.AddString(g_GenreNames[i]);
 
     if (m_pEntry) {
-        m_editTitle.SetWindowText(m_pEntry->szTitle);
-        m_editArtist.SetWindowText(m_pEntry->szArtist);
-        m_editAlbum.SetWindowText(m_pEntry->szAlbum);
-        m_editTrack.SetWindowText(m_pEntry->szTrack);
+        m_editTitle.SetWindowText(m_pEntry->Title());
+        m_editArtist.SetWindowText(m_pEntry->Artist());
+        m_editAlbum.SetWindowText(m_pEntry->Album());
+        m_editTrack.SetWindowText(m_pEntry->Track());
         // A number without a name (255 = none) selects nothing.
         m_comboGenre.SetCurSel(m_pEntry->nGenre);
-        m_editYear.SetWindowText(m_pEntry->szYear);
-        m_editComment.SetWindowText(m_pEntry->szComment);
+        m_editYear.SetWindowText(m_pEntry->Year());
+        m_editComment.SetWindowText(m_pEntry->Comment());
     }
     return TRUE;
 }
@@ -64,21 +64,29 @@ BOOL CModifyTagDlg::OnInitDialog()
 void CModifyTagDlg::CopyBoxesToEntry()
 {
     MP3FileEntry* e = m_pEntry;
-    m_editTitle.GetWindowText(e->szTitle, sizeof e->szTitle);
-    m_editArtist.GetWindowText(e->szArtist, sizeof e->szArtist);
-    m_editAlbum.GetWindowText(e->szAlbum, sizeof e->szAlbum);
-    m_editTrack.GetWindowText(e->szTrack, sizeof e->szTrack);
+    // Each box is read into a buffer of its field's size holding the field,
+    // so the platform cuts a long text where it always has.
+    const auto boxToField = [e](const CEdit& box, EntryField field) {
+        char text[kLargestFieldBytes];
+        lstrcpynA(text, e->Text(field), int(kFieldBytes[field]));
+        box.GetWindowText(text, int(kFieldBytes[field]));
+        e->SetText(field, text);
+    };
+    boxToField(m_editTitle, FIELD_TITLE);
+    boxToField(m_editArtist, FIELD_ARTIST);
+    boxToField(m_editAlbum, FIELD_ALBUM);
+    boxToField(m_editTrack, FIELD_TRACK);
 
     // No item selected: the file keeps the genre it had (a number without a
     // name, such as 200, would otherwise be lost). Typed text is not a choice.
     const int nSel = m_comboGenre.GetCurSel();
     if (nSel >= 0 && nSel < GENRE_COUNT) {
         e->nGenre = nSel;
-        lstrcpynA(e->szGenre, g_GenreNames[nSel], sizeof e->szGenre);
+        e->SetGenre(g_GenreNames[nSel]);
     }
 
-    m_editYear.GetWindowText(e->szYear, sizeof e->szYear);
-    m_editComment.GetWindowText(e->szComment, sizeof e->szComment);
+    boxToField(m_editYear, FIELD_YEAR);
+    boxToField(m_editComment, FIELD_COMMENT);
 }
 
 void CModifyTagDlg::OnBnClickedSave()

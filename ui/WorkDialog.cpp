@@ -238,11 +238,14 @@ void CWorkDialog::EditRowTag(int nItem)
     MP3FileEntry* pEntry = RowEntry(nItem);
     if (!pEntry)
         return;
-    // The dialog edits a copy; a pass running meanwhile reads the entry, and
-    // sees the edit only once it is whole. This thread is the entries' only
-    // writer, so the copy needs no lock.
-    const MP3FileEntry before = *pEntry;
-    MP3FileEntry edited = before;
+    // The dialog edits a copy of the tag values; a pass running meanwhile
+    // reads the entry, and sees the edit only once it is whole. This thread is
+    // the tag values' only writer, so the copy needs no lock; the row's target
+    // is the pass's, and is not copied.
+    MP3FileEntry before, edited;
+    CopyTagTexts(before, *pEntry);
+    CopyTagTexts(edited, *pEntry);
+    const uint32_t nSumBefore = pEntry->nTailSum;
     // Owned by the work window, which takes no input while the tag is edited.
     CModifyTagDlg dlg(this);
     dlg.m_pEntry = &edited;
@@ -256,7 +259,7 @@ void CWorkDialog::EditRowTag(int nItem)
 
     // Not written: the row shows what the file holds, and the user is told.
     CMP3Info info;
-    const bool bRead = info.ReadTag(pEntry->wstrPath);
+    const bool bRead = info.ReadTag(pEntry->WidePath());
     {
         std::lock_guard<std::mutex> lock(m_job.EntryLock());
         if (bRead) {
@@ -264,12 +267,12 @@ void CWorkDialog::EditRowTag(int nItem)
             pEntry->nTailSum = info.m_nTailSum;
         } else {
             CopyTagTexts(*pEntry, before);
-            pEntry->nTailSum = before.nTailSum;
+            pEntry->nTailSum = nSumBefore;
         }
     }
     m_listFiles.RedrawItems(nItem, nItem);
     char text[JOB_TEXT_SIZE];
-    wsprintfA(text, TEXT_SAVE_FAILED_FORMAT, pEntry->szPath);
+    wsprintfA(text, TEXT_SAVE_FAILED_FORMAT, pEntry->Path().c_str());
     text[sizeof text - 1] = 0;
     m_ui.ShowWarning(m_hWnd, text);
 }
@@ -277,19 +280,19 @@ void CWorkDialog::EditRowTag(int nItem)
 bool SaveEntryTag(const MP3FileEntry* pEntry)
 {
     CMP3Info info;
-    if (!info.ReadTag(pEntry->wstrPath))
+    if (!info.ReadTag(pEntry->WidePath()))
         return false;
-    info.SetAlbum(TagText(pEntry->szAlbum, PLACEHOLDER_ALBUM));
-    info.SetArtist(TagText(pEntry->szArtist, PLACEHOLDER_ARTIST));
-    info.SetComment(TagText(pEntry->szComment, PLACEHOLDER_COMMENT));
-    info.SetTitle(TagText(pEntry->szTitle, PLACEHOLDER_TITLE));
+    info.SetAlbum(TagText(pEntry->Album(), PLACEHOLDER_ALBUM));
+    info.SetArtist(TagText(pEntry->Artist(), PLACEHOLDER_ARTIST));
+    info.SetComment(TagText(pEntry->Comment(), PLACEHOLDER_COMMENT));
+    info.SetTitle(TagText(pEntry->Title(), PLACEHOLDER_TITLE));
     info.m_nGenre = pEntry->nGenre;
     // The number at the start of the text, as atoi reads it, without its
     // undefined overflow.
-    info.m_nTrack = int(std::strtol(pEntry->szTrack, nullptr, 10));
-    info.SetYear(TagText(pEntry->szYear, PLACEHOLDER_YEAR));
+    info.m_nTrack = int(std::strtol(pEntry->Track(), nullptr, 10));
+    info.SetYear(TagText(pEntry->Year(), PLACEHOLDER_YEAR));
     // A file gone since it was read is not made again.
-    const bool bWritten = info.WriteTag(pEntry->wstrPath, false, false);
+    const bool bWritten = info.WriteTag(pEntry->WidePath(), false, false);
     info.Reset();
     return bWritten;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "afx/WidePath.h"
 #include "collect/Duplicate.h"
 #include "collect/EntryTexts.h"
 #include "collect/TargetPath.h"
@@ -42,9 +43,150 @@ TEST(EntryTexts, TrimCutAndPlaceholdersTable)
         info.m_nGenre = c.genre;
         MP3FileEntry e = {};
         PutEntryTexts(e, info);
-        EXPECT_EQ(c.texts, std::vector<std::string>({e.szArtist, e.szAlbum, e.szTrack, e.szTitle, e.szGenre, e.szYear,
-                                                     e.szComment}));
+        EXPECT_EQ(c.texts, std::vector<std::string>({e.Artist(), e.Album(), e.Track(), e.Title(), e.Genre(), e.Year(),
+                                                     e.Comment()}));
         EXPECT_EQ(c.genre, e.nGenre);
+    }
+}
+
+// Each tag text is cut to its field's bytes exactly as lstrcpynA cut it into
+// a buffer of that size: by bytes, so a double-byte character at the cut
+// keeps its first byte; setting one text leaves the others as they were.
+TEST(EntryTexts, FieldsCutToTheirBytesTable)
+{
+    const struct
+    {
+        EntryField field;
+        size_t bytes;
+    } fields[] = {
+        {FIELD_ARTIST, 256}, {FIELD_ALBUM, 256}, {FIELD_TRACK, 256}, {FIELD_TITLE, 256},
+        {FIELD_GENRE, 128},  {FIELD_YEAR, 64},   {FIELD_COMMENT, 512},
+    };
+    const char* const others[FIELD_COUNT] = {"a", "b", "c", "d", "e", "f", "g"};
+    for (const auto& f : fields) {
+        const size_t n = f.bytes;
+        std::string korean;
+        while (korean.size() <= n)
+            korean += "가";
+        const struct
+        {
+            const char* label;
+            std::string text;
+            size_t kept;
+        } cases[] = {
+            {"empty", "", 0},
+            {"one byte under the size", std::string(n - 1, 'x'), n - 1},
+            {"the size", std::string(n, 'x'), n - 1},
+            {"twice the size", std::string(2 * n, 'x'), n - 1},
+            {"double-byte characters", korean, n - 1},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(f.field) + ": " + c.label);
+            EXPECT_EQ(n, kFieldBytes[f.field]);
+            MP3FileEntry e;
+            e.SetTexts(others);
+            e.SetText(f.field, c.text.c_str());
+            EXPECT_EQ(c.text.substr(0, c.kept), e.Text(f.field));
+            std::vector<char> buffer(n);
+            lstrcpynA(buffer.data(), c.text.c_str(), int(n));
+            EXPECT_STREQ(buffer.data(), e.Text(f.field)) << "as into a buffer of the size";
+            for (int other = 0; other < FIELD_COUNT; ++other) {
+                if (other != f.field) {
+                    EXPECT_STREQ(others[other], e.Text(EntryField(other)));
+                }
+            }
+        }
+    }
+    MP3FileEntry e;
+    EXPECT_STREQ("", e.Artist()) << "an entry starts with empty texts";
+    e.SetArtist("Band");
+    e.SetArtist(nullptr);
+    EXPECT_STREQ("", e.Artist()) << "no text is an empty one";
+    e.SetTitle("Song");
+    e.SetArtist(e.Title());
+    EXPECT_STREQ("Song", e.Artist()) << "a text from the entry itself";
+}
+
+// An edit's values reach an entry whole; what the entry lists and where it
+// goes stay.
+TEST(EntryTexts, CopyTagTextsTakesTheTagValuesOnly)
+{
+    MP3FileEntry from, to;
+    const char* const texts[FIELD_COUNT] = {"Band", "Disc", "7", "Song", "Rock", "1999", "hi"};
+    from.SetTexts(texts);
+    from.nGenre = 17;
+    from.nTailSum = 5;
+    from.SetWidePath(L"\\\\?\\C:\\from.mp3");
+    to.SetWidePath(L"\\\\?\\C:\\to.mp3");
+    to.nTailSum = 9;
+    to.SetTarget(std::make_shared<const CTargetFolder>(CTargetFolder{"D:\\Band\\Disc", L"\\\\?\\D:\\Band\\Disc"}));
+
+    CopyTagTexts(to, from);
+
+    for (int f = 0; f < FIELD_COUNT; ++f)
+        EXPECT_STREQ(texts[f], to.Text(EntryField(f)));
+    EXPECT_EQ(17, to.nGenre);
+    EXPECT_EQ(9u, to.nTailSum);
+    EXPECT_EQ(L"\\\\?\\C:\\to.mp3", to.WidePath());
+    EXPECT_EQ("D:\\Band\\Disc\\to.mp3", to.TargetPath());
+}
+
+// The texts a row shows of its path and name are made from its exact wide
+// path, with '?' for what the code page cannot spell.
+TEST(EntryPath, TextsFromTheWidePathTable)
+{
+    const struct
+    {
+        const char* label;
+        std::wstring wide;
+        std::string path, name;
+    } cases[] = {
+        {"Korean", L"\\\\?\\C:\\\uc74c\uc545\\\ub178\ub798.mp3", "C:\\음악\\노래.mp3", "노래.mp3"},
+        {"network share", L"\\\\?\\UNC\\server\\share\\a.mp3", "\\\\server\\share\\a.mp3", "a.mp3"},
+        {"outside the code page", L"\\\\?\\C:\\Caf\u00e9\\D\u00e9j\u00e0.mp3", "C:\\Caf?\\D?j?.mp3", "D?j?.mp3"},
+        {"none yet", L"", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        MP3FileEntry e;
+        e.SetWidePath(c.wide);
+        EXPECT_EQ(c.wide, e.WidePath());
+        EXPECT_EQ(c.path, e.Path());
+        EXPECT_EQ(c.name, e.FileName());
+        EXPECT_FALSE(e.HasTarget());
+        EXPECT_EQ("", e.TargetPath());
+        EXPECT_EQ(L"", e.WideTargetPath());
+    }
+}
+
+// A row keeps its target as its album folder and its own name: both make
+// again exactly the target the decision gave, text and path.
+TEST(EntryPath, TargetFromItsFolderAndNameTable)
+{
+    const std::wstring dest = L"\\\\?\\C:\\Out";
+    const struct
+    {
+        const char* artist;
+        const char* album;
+        std::wstring name;
+    } cases[] = {
+        {"Band", "Disc", L"s.mp3"},
+        {"가수", "앨범", L"\ub178\ub798.mp3"},
+        {"AC/DC", "Live\\1991", L"s.mp3"},
+        {"Mr.", "Vol. 2.", L"s.mp3"},
+        {"Band", "Disc", L"Caf\u00e9.mp3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.artist);
+        MP3FileEntry e;
+        e.SetWidePath(L"\\\\?\\C:\\In\\" + c.name);
+        CTargetPath t;
+        ASSERT_EQ(TARGET_OK, MakeTargetPath("C:\\Out", dest, c.artist, c.album, e.FileName().c_str(),
+                                            NameOfPath(e.WidePath()), t));
+        e.SetTarget(std::make_shared<const CTargetFolder>(CTargetFolder{t.folderText, t.folder}));
+        EXPECT_TRUE(e.HasTarget());
+        EXPECT_EQ(t.text, e.TargetPath());
+        EXPECT_EQ(t.path, e.WideTargetPath());
     }
 }
 
@@ -115,11 +257,13 @@ TEST(Duplicate, DecisionTable)
         MP3FileEntry row = {}, other = {};
         row.nIndex = 1;
         row.nFileSize = c.size;
-        row.wstrPath = L"\\\\?\\C:\\in\\s.mp3";
+        row.SetWidePath(L"\\\\?\\C:\\in\\s.mp3");
         other.nIndex = 0;
         other.nFileSize = c.otherSize;
+        other.SetWidePath(L"\\\\?\\C:\\in2\\t.mp3");
         if (c.targetSet)
-            other.wstrTargetPath = L"\\\\?\\C:\\out\\Band\\Disc\\t.mp3";
+            other.SetTarget(
+                std::make_shared<const CTargetFolder>(CTargetFolder{"C:\\out\\Band\\Disc", L"\\\\?\\C:\\out\\Band\\Disc"}));
         CFakeStanding standing;
         standing.known = c.known;
         standing.there = c.there;

@@ -1,6 +1,8 @@
 // Names a library really holds: outside the Korean code page, ending in a dot
 // or a blank, device names, deep trees. Every such file is listed with its
 // CP949 texts, reached by its exact name, and organised under that name.
+#include <algorithm>
+
 #include "afx/WidePath.h"
 #include "collect/TargetPath.h"
 #include "tests/collect/JobHarness.h"
@@ -89,11 +91,11 @@ TEST_F(Names, EveryNameIsListedCopiedFoundDuplicateAndMoved)
 
         ASSERT_EQ(2, Rows());
         // The twin's folder sorts among the others.
-        const int own = Entry(0)->wstrPath == src + L"\\" + c.rel ? 0 : 1;
-        EXPECT_EQ(srcText + "\\" + c.relText, Entry(own)->szPath);
+        const int own = Entry(0)->WidePath() == src + L"\\" + c.rel ? 0 : 1;
+        EXPECT_EQ(srcText + "\\" + c.relText, Entry(own)->Path());
         EXPECT_EQ(srcText + "\\" + c.relText, Row(own)[1]);
-        EXPECT_EQ(NameOfPath(WideFromText(c.relText)), NameOfPath(WideFromText(Entry(own)->szFileName)));
-        EXPECT_EQ(src + L"\\" + c.rel, Entry(own)->wstrPath);
+        EXPECT_EQ(NameOfPath(WideFromText(c.relText)), NameOfPath(WideFromText(Entry(own)->FileName())));
+        EXPECT_EQ(src + L"\\" + c.rel, Entry(own)->WidePath());
         const std::wstring target = dst + L"\\Band\\Disc\\" + NameOfPath(c.rel);
         if (c.organised) {
             EXPECT_EQ(Summary(2, 1, 1, 0), Status());
@@ -112,7 +114,7 @@ TEST_F(Names, EveryNameIsListedCopiedFoundDuplicateAndMoved)
             ASSERT_EQ(1, RunOrganise(MODE_MOVE));
             EXPECT_EQ(Summary(2, 1, 1, 0), Status());
             EXPECT_EQ(song, ReadFile(target));
-            EXPECT_NE(Exists(Entry(0)->wstrPath), Exists(Entry(1)->wstrPath)) << "the duplicate stays where it was";
+            EXPECT_NE(Exists(Entry(0)->WidePath()), Exists(Entry(1)->WidePath())) << "the duplicate stays where it was";
         }
         EXPECT_FALSE(AnyQuestionMark(FilesUnder(root)));
     }
@@ -129,7 +131,7 @@ TEST_F(Names, NamesSpelledAlikeStayApart)
     ASSERT_EQ(1, RunCollect(MODE_COPY));
 
     ASSERT_EQ(2, Rows());
-    EXPECT_STREQ(Entry(0)->szFileName, Entry(1)->szFileName);
+    EXPECT_EQ(Entry(0)->FileName(), Entry(1)->FileName());
     EXPECT_EQ(Summary(2, 2, 0, 0), Status());
     EXPECT_EQ(std::vector<std::wstring>({L"Band\\Disc\\D\u00e8j\u00e0.mp3", L"Band\\Disc\\D\u00e9j\u00e0.mp3"}),
               FilesUnder(LongPath(m_dst)));
@@ -149,12 +151,77 @@ TEST_F(Names, DeepTreesAreWalkedAndTooLongPathsCounted)
     ASSERT_EQ(1, RunCollect(MODE_COPY));
 
     ASSERT_EQ(1, Rows());
-    EXPECT_EQ(src + L"\\" + Deep(400) + L"a.mp3", Entry(0)->wstrPath);
+    EXPECT_EQ(src + L"\\" + Deep(400) + L"a.mp3", Entry(0)->WidePath());
     EXPECT_EQ(2, m_job.Total());
     EXPECT_EQ(1, m_job.Failed());
     ASSERT_EQ(3u, m_ui.Asked().size());
     EXPECT_EQ("전체경로가 너무 깁니다.\r\n경로 : " + TextFromWide(PlainPath(src + L"\\" + Deep(600))) + "b.mp3",
               m_ui.Asked()[1].text);
+}
+
+// A relative path of exactly n CP949 bytes: folders of ASCII letters, then
+// the name.
+std::string RelOfBytes(size_t n, const std::string& name)
+{
+    std::string rel;
+    while (rel.size() + name.size() < n) {
+        const size_t level = std::min<size_t>(100, n - name.size() - rel.size());
+        rel += level >= 2 ? std::string(level - 1, 'd') + "\\" : "d";
+    }
+    return rel + name;
+}
+
+// The bytes a row's path and name may take, at the border: a path of one
+// more is failed and counted, never listed under a cut text, and said with
+// its text. (A name of 256 bytes cannot be made here: the host's file system
+// stops a name at 255 bytes of UTF-8.)
+TEST_F(Names, PathAndNameLimitsTable)
+{
+    const auto ga = [](int n) {
+        std::string text;
+        for (int i = 0; i < n; ++i)
+            text += "가";
+        return text;
+    };
+    struct Case
+    {
+        const char* label;
+        size_t pathBytes;   // 0: as the name gives
+        std::string name;
+        bool listed;
+        bool told;
+    } cases[] = {
+        {"path of 511 bytes", 511, "s.mp3", true, false},
+        {"path of 512 bytes", 512, "s.mp3", false, true},
+        {"name of 255 bytes", 0, std::string(251, 'n') + ".mp3", true, false},
+        {"Korean name", 0, ga(80) + ".mp3", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string rel = c.pathBytes ? RelOfBytes(c.pathBytes - m_src.size() - 1, c.name) : c.name;
+        const std::string path = Src(rel);
+        ASSERT_EQ(c.pathBytes ? c.pathBytes : m_src.size() + 1 + c.name.size(), path.size());
+        RemoveTree(m_src);
+        WriteFile(path, MakeMp3(Tagged("Band", "Disc")));
+        ClearList();
+        const size_t asked = m_ui.Asked().size();
+        m_ui.Folder(m_src).No();
+
+        ASSERT_EQ(1, RunCollect(MODE_COPY));
+
+        EXPECT_EQ(1, m_job.Total());
+        EXPECT_EQ(c.listed ? 0 : 1, m_job.Failed());
+        ASSERT_EQ(c.listed ? 1 : 0, Rows());
+        if (c.listed) {
+            EXPECT_EQ(path, Entry(0)->Path());
+            EXPECT_EQ(c.name, Entry(0)->FileName());
+            EXPECT_EQ(path, Row(0)[1]);
+        }
+        ASSERT_EQ(asked + (c.told ? 3 : 2), m_ui.Asked().size());
+        if (c.told) {
+            EXPECT_EQ("전체경로가 너무 깁니다.\r\n경로 : " + path, m_ui.Asked()[asked + 1].text);
+        }
+    }
 }
 
 // The target of a row, level by level: what the platform's ordinary paths

@@ -68,8 +68,10 @@ TEST_F(Organise, CopyPassTextsCountsAndFiles)
     EXPECT_EQ("mp3 가 존재하는 경로 : " + m_src + "\r\n이동 및 복사를 할 경로 : " + m_dst, PathLine());
     EXPECT_EQ(std::vector<std::string>({"33 %", "66 %", "100 %"}), m_dlg.m_progressText.Texts());
     EXPECT_EQ(500, ProgressPos());
-    EXPECT_EQ(t1, Entry(0)->szTargetPath);
-    EXPECT_STREQ("", Entry(2)->szTargetPath);
+    EXPECT_EQ(t1, Entry(0)->TargetPath());
+    EXPECT_EQ(LongPath(t1), Entry(0)->WideTargetPath());
+    EXPECT_EQ("", Entry(2)->TargetPath());
+    EXPECT_EQ(L"", Entry(2)->WideTargetPath());
 
     const std::vector<Question> asked = m_ui.Asked();
     ASSERT_EQ(3u, asked.size());
@@ -89,9 +91,9 @@ TEST_F(Organise, MovePassOnOneDrive)
     const std::string t1 = Dst("Band\\Disc\\1.mp3");
     EXPECT_FALSE(Exists(Src("1.mp3")));
     EXPECT_EQ(one, ReadFile(t1));
-    EXPECT_EQ(Src("1.mp3"), Entry(0)->szPath);
+    EXPECT_EQ(Src("1.mp3"), Entry(0)->Path());
     EXPECT_EQ(Src("1.mp3"), Row(0)[1]);
-    EXPECT_EQ(t1, Entry(0)->szTargetPath);
+    EXPECT_EQ(t1, Entry(0)->TargetPath());
     const std::vector<std::string> expected = {
         Transfer("이동 중입니다.", Src("1.mp3"), t1),
         Transfer("이동 하였습니다.", Src("1.mp3"), t1),
@@ -195,8 +197,8 @@ TEST_F(Organise, DuplicatesTable)
         m_ui.Folder(src).No();
         ASSERT_EQ(1, RunCollect(MODE_COPY));
         for (int r = 0; c.noTag && r < Rows(); ++r) {
-            lstrcpyA(Entry(r)->szArtist, "Band");
-            lstrcpyA(Entry(r)->szAlbum, "Disc");
+            Entry(r)->SetArtist("Band");
+            Entry(r)->SetAlbum("Disc");
         }
         m_ui.Yes().Folder(dst);
 
@@ -230,12 +232,13 @@ TEST_F(Organise, DuplicateOfWhatStandsAtARowsNewTarget)
     m_ui.Folder(m_src).No();
     ASSERT_EQ(1, RunCollect(MODE_COPY));
     ASSERT_EQ(3, Rows());
-    ASSERT_EQ(Src("2\\o.mp3"), Entry(1)->szPath);
+    ASSERT_EQ(Src("2\\o.mp3"), Entry(1)->Path());
     // o stands at its old target from an earlier pass; its new one holds q's bytes.
     WriteFile(Dst("Band\\Disc\\o.mp3"), o);
-    lstrcpyA(Entry(1)->szTargetPath, Dst("Band\\Disc\\o.mp3").c_str());
-    Entry(1)->wstrTargetPath = LongPath(Dst("Band\\Disc\\o.mp3"));
-    lstrcpyA(Entry(1)->szAlbum, "Other");
+    Entry(1)->SetTarget(
+        std::make_shared<const CTargetFolder>(CTargetFolder{Dst("Band\\Disc"), LongPath(Dst("Band\\Disc"))}));
+    ASSERT_EQ(LongPath(Dst("Band\\Disc\\o.mp3")), Entry(1)->WideTargetPath());
+    Entry(1)->SetAlbum("Other");
     WriteFile(Dst("Band\\Other\\o.mp3"), q);
     m_ui.Yes().Folder(m_dst);
 
@@ -288,7 +291,7 @@ TEST_F(Organise, TargetPathLengthTable)
         EXPECT_EQ(1, RunCollect(MODE_COPY));
 
         EXPECT_EQ(1, m_job.Failed());
-        EXPECT_EQ(c.stored ? dest + tail : "", Entry(0)->szTargetPath);
+        EXPECT_EQ(c.stored ? dest + tail : "", Entry(0)->TargetPath());
         EXPECT_EQ(std::vector<std::string>({"src\\s.mp3"}), FilesUnder(m_tmp.Path()));
     }
 }
@@ -305,7 +308,8 @@ TEST_F(Organise, DestinationWithoutPathFailsTheRows)
     EXPECT_EQ(4u, m_ui.Asked().size());
     EXPECT_EQ(kDestTitle, m_ui.Asked()[3].text);
     EXPECT_EQ(Summary(1, 0, 0, 1), Status());
-    EXPECT_STREQ("", Entry(0)->szTargetPath);
+    EXPECT_FALSE(Entry(0)->HasTarget());
+    EXPECT_EQ("", Entry(0)->TargetPath());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA("\\Band"));
     EXPECT_EQ(std::vector<std::string>({"src\\s.mp3"}), FilesUnder(m_tmp.Path()));
     EXPECT_EQ("mp3 가 존재하는 경로 : " + m_src + "\r\n이동 및 복사를 할 경로 : ", PathLine());
@@ -435,8 +439,8 @@ TEST_F(Organise, EditsRacingThePassNeverMakeAFolderNobodyTyped)
         MP3FileEntry edit = {};
         for (int round = 0; !done; ++round) {
             const std::string& text = round % 2 ? a : b;
-            lstrcpyA(edit.szArtist, text.c_str());
-            lstrcpyA(edit.szAlbum, text.c_str());
+            edit.SetArtist(text.c_str());
+            edit.SetAlbum(text.c_str());
             for (int row = 0; row < kRows && !done; ++row)
                 m_job.CommitEdit(*Entry(row), edit);
         }
@@ -490,7 +494,7 @@ TEST_F(Organise, CrowdedPassEndsAsOneByOne)
         std::map<std::string, Bytes> placed;
         int ok = 0, dup = 0, failed = 0;
         for (int r = 0; r < Rows(); ++r) {
-            const Song& song = songs.at(Entry(r)->szPath);
+            const Song& song = songs.at(Entry(r)->Path());
             bool bTwin = false;
             for (const auto& p : placed)
                 bTwin = bTwin || p.second == song.bytes;

@@ -42,8 +42,8 @@ TEST_F(Scan, WalksDepthFirstAndTakesExactlyDotMp3)
         EXPECT_EQ(Src(expected[r]), row[1]);
         EXPECT_EQ(r, Entry(r)->nIndex);
     }
-    EXPECT_STREQ(".mp3", Entry(0)->szFileName);
-    EXPECT_STREQ("노래.mp3", Entry(7)->szFileName);
+    EXPECT_EQ(".mp3", Entry(0)->FileName());
+    EXPECT_EQ("노래.mp3", Entry(7)->FileName());
     EXPECT_EQ(8, m_job.Total());
     EXPECT_EQ(ClosingReport(m_src, 8), Status());
 }
@@ -123,14 +123,14 @@ TEST_F(Scan, EntryTextsTable)
         SCOPED_TRACE(c.label);
         const MP3FileEntry* e = Entry(i);
         ASSERT_NE(nullptr, e);
-        const std::vector<std::string> fields = {e->szArtist, e->szAlbum, e->szTrack, e->szTitle, e->szGenre, e->szYear, e->szComment};
+        const std::vector<std::string> fields = {e->Artist(), e->Album(), e->Track(), e->Title(), e->Genre(), e->Year(), e->Comment()};
         EXPECT_EQ(c.texts, fields);
         EXPECT_EQ(c.genre, e->nGenre);
         EXPECT_EQ(c.bytes.size(), e->nFileSize);
-        EXPECT_STREQ("", e->szTargetPath);
+        EXPECT_FALSE(e->HasTarget());
         // The row shows the entry: number, path, then the texts in their order.
-        std::vector<std::string> row = {std::to_string(i + 1), e->szPath};
-        row.insert(row.end(), {e->szArtist, e->szAlbum, e->szTrack, e->szTitle, e->szGenre, e->szYear, e->szComment});
+        std::vector<std::string> row = {std::to_string(i + 1), e->Path()};
+        row.insert(row.end(), {e->Artist(), e->Album(), e->Track(), e->Title(), e->Genre(), e->Year(), e->Comment()});
         EXPECT_EQ(row, Row(i));
     }
 }

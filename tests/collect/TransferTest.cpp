@@ -38,7 +38,7 @@ TEST_F(Transfer, MoveToAnotherDrive)
 
     EXPECT_EQ(2, m_job.Succeeded());
     EXPECT_EQ(1, m_job.Failed());
-    EXPECT_EQ(drive.Root() + "\\Band\\Disc\\1.mp3", Entry(0)->szTargetPath);
+    EXPECT_EQ(drive.Root() + "\\Band\\Disc\\1.mp3", Entry(0)->TargetPath());
     EXPECT_EQ(one, ReadFile(drive.Root() + "Band\\Disc\\1.mp3"));
     EXPECT_EQ(two, ReadFile(drive.Root() + "Band\\Disc\\2.mp3"));
     EXPECT_EQ(Bytes({'o', 'l', 'd', 'e', 'r'}), ReadFile(drive.Root() + "Band\\Disc\\3.mp3"));

@@ -217,9 +217,9 @@ TEST_F(ForcedStopTest, NothingAfterTheForcedEndWaitsOnWhatTheKilledWorkerHeld)
         g_watched[0] = g_watched[1] = nullptr;
         // A tag edit takes the lock the pass reads the rows' texts under.
         MP3FileEntry entry{}, edited{};
-        lstrcpyA(edited.szArtist, "Edited");
+        edited.SetArtist("Edited");
         m_dlg->m_job.CommitEdit(entry, edited);
-        EXPECT_STREQ("Edited", entry.szArtist);
+        EXPECT_STREQ("Edited", entry.Artist());
 
         // The window works as before.
         ScanDeclined(src.Path());

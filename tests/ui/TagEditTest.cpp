@@ -52,7 +52,7 @@ struct Values
 
 Values EntryValues(const MP3FileEntry& e)
 {
-    return {e.szTitle, e.szArtist, e.szAlbum, e.szTrack, e.nGenre, e.szGenre, e.szYear, e.szComment};
+    return {e.Title(), e.Artist(), e.Album(), e.Track(), e.nGenre, e.Genre(), e.Year(), e.Comment()};
 }
 
 std::string Describe(const Values& v)
@@ -287,14 +287,13 @@ TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
         const std::string path = dir / "t.mp3";
         WriteFile(path, MakeMp3({"T", "A", "B", "2000", "", 5, 17}));
         MP3FileEntry e = {};
-        lstrcpyA(e.szPath, path.c_str());
-        e.wstrPath = LongPath(path);
-        lstrcpyA(e.szTitle, "T");
-        lstrcpyA(e.szArtist, "A");
-        lstrcpyA(e.szAlbum, "B");
-        lstrcpyA(e.szYear, "2000");
-        lstrcpyA(e.szComment, "");
-        lstrcpyA(e.szTrack, c.track);
+        e.SetWidePath(LongPath(path));
+        e.SetTitle("T");
+        e.SetArtist("A");
+        e.SetAlbum("B");
+        e.SetYear("2000");
+        e.SetComment("");
+        e.SetTrack(c.track);
         e.nGenre = 17;
         ASSERT_TRUE(SaveEntryTag(&e));
         const Bytes all = ReadFile(path);
@@ -314,12 +313,12 @@ TEST(SaveEntryTag, ReachesFilesOfEveryName)
         const std::wstring path = root + L"\\" + rel;
         WriteFile(path, MakeMp3({"T", "A", "B", "2000", "", 5, 17}));
         MP3FileEntry e = {};
-        e.wstrPath = path;
-        lstrcpyA(e.szTitle, "New");
-        lstrcpyA(e.szArtist, "A");
-        lstrcpyA(e.szAlbum, "B");
-        lstrcpyA(e.szYear, "2000");
-        lstrcpyA(e.szTrack, "5");
+        e.SetWidePath(path);
+        e.SetTitle("New");
+        e.SetArtist("A");
+        e.SetAlbum("B");
+        e.SetYear("2000");
+        e.SetTrack("5");
         e.nGenre = 17;
         ASSERT_TRUE(SaveEntryTag(&e));
         const Bytes all = ReadFile(path);
@@ -333,9 +332,8 @@ TEST(SaveEntryTag, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
 {
     TempDir dir;
     MP3FileEntry e = {};
-    lstrcpyA(e.szPath, (dir / "missing.mp3").c_str());
-    e.wstrPath = LongPath(dir / "missing.mp3");
-    lstrcpyA(e.szTitle, "T");
+    e.SetWidePath(LongPath(dir / "missing.mp3"));
+    e.SetTitle("T");
     EXPECT_FALSE(SaveEntryTag(&e));
     EXPECT_FALSE(Exists(dir / "missing.mp3"));
 }
