@@ -2,7 +2,9 @@
 """Runs the floor and the program's real jobs alternately on generated
 corpora and prints, per size, the median ratio program/floor for the scan
 and for the copy pass, the growth from one size to the next, the program's
-peak working set per listed file and its longest user-interface stall.
+peak working set per listed file and its longest user-interface stall; then,
+per job, the longest refresh tick of the work window and the longest answer
+of its thread (with their 99th percentiles).
 
     bench/run.sh [--sizes 2000,20000,100000] [--pairs 5]
     bench/run.sh --sizes 1000000 --once [--scan-only]
@@ -99,6 +101,9 @@ def main():
                 sys.exit("program and floor disagree: %r %r" % (f, p))
             print("  n=%d pair %d: floor scan %.0f ms copy %.0f ms | program scan %.0f ms copy %.0f ms"
                   % (n, i + 1, f["scan_ms"], f["copy_ms"], p["scan_ms"], p["copy_ms"]), flush=True)
+            print("    longest tick / UI answer (ms): scan %.0f / %.0f, copy %.0f / %.0f"
+                  % (p["scan_tick_max_ms"], p["scan_ui_max_ms"], p["copy_tick_max_ms"], p["copy_ui_max_ms"]),
+                  flush=True)
             if n >= 20000:
                 print("    program per 10,000 rows (ms): scan %s, copy %s"
                       % (p.get("scan_laps_ms", "-"), p.get("copy_laps_ms", "-")), flush=True)
@@ -113,6 +118,11 @@ def main():
             "ui_stall_ms": max(p["ui_stall_ms"] for _, p in rows),
             "rows": rows[-1][1]["rows"],
         }
+        # The longest over all runs; the 99th percentiles' median.
+        for job in ("scan", "copy"):
+            for what in ("tick", "ui"):
+                res["%s_%s_max" % (job, what)] = max(p["%s_%s_max_ms" % (job, what)] for _, p in rows)
+                res["%s_%s_p99" % (job, what)] = statistics.median(p["%s_%s_p99_ms" % (job, what)] for _, p in rows)
         results[n] = res
         shutil.rmtree(dest, ignore_errors=True)
 
@@ -131,6 +141,14 @@ def main():
         print("%8d %10.0f %10.0f %10.2fx %10.2fx %9s %9s %12.0f %8.0fms" % (
             n, r["scan_ms"], r["copy_ms"], r["scan_ratio"], r["copy_ratio"], sg, cg, r["bytes_per_row"], r["ui_stall_ms"]))
         prev = n
+
+    print()
+    print("The work window's thread (ms): longest refresh tick and longest answer, 99th percentile in brackets")
+    print("%8s %18s %18s %18s %18s" % ("N", "scan tick", "scan UI answer", "copy tick", "copy UI answer"))
+    for n in sizes:
+        r = results[n]
+        print("%8d" % n + "".join("%18s" % ("%.0f (%.0f)" % (r[k + "_max"], r[k + "_p99"]))
+                                  for k in ("scan_tick", "scan_ui", "copy_tick", "copy_ui")))
 
 
 if __name__ == "__main__":
