@@ -62,7 +62,8 @@ class CPassPipe
 {
 public:
     CPassPipe(CCollectJob& job, int nMode, int nCount)
-        : m_job(job), m_bCopy(nMode == MODE_COPY), m_nCount(nCount), m_movers(MOVERS, job.m_pStop)
+        : m_job(job), m_bCopy(nMode == MODE_COPY), m_nCount(nCount), m_rows(AHEAD),
+          m_movers(MOVERS, job.m_pStop)
     {
     }
 
@@ -74,26 +75,13 @@ public:
         row.outcome = e ? Decide(*e, dest, row) : CCollectJob::ROW_FAILED;
         if (row.outcome == CCollectJob::ROW_STOPPED)
             return false;
-        m_rows.push_back(std::move(row));
-        // What is ready is reported now; decisions far ahead of the reports
-        // wait for the oldest.
-        while (!m_rows.empty() && (m_rows.size() > AHEAD || IsReady(m_rows.front()))) {
-            if (!Report(m_rows.front()))
-                return false;
-            m_rows.pop_front();
-        }
-        return !m_job.IsStopRequested();
+        return m_rows.Add(std::move(row), [this](Row& r) { return Report(r); }) && !m_job.IsStopRequested();
     }
 
     // Reports the rows still waiting; false once stopped.
     bool ReportAll()
     {
-        while (!m_rows.empty()) {
-            if (!Report(m_rows.front()))
-                return false;
-            m_rows.pop_front();
-        }
-        return true;
+        return m_rows.ReportAll([this](Row& r) { return Report(r); });
     }
 
 private:
@@ -119,9 +107,9 @@ private:
         CCollectJob::RowOutcome outcome;
         std::string targetText;
         std::shared_ptr<Transfer> transfer;
+        bool IsReady() const { return !transfer || transfer->bDone; }
     };
 
-    static bool IsReady(const Row& row) { return !row.transfer || row.transfer->bDone; }
 
     CCollectJob::RowOutcome Decide(MP3FileEntry& e, const std::wstring& dest, Row& row)
     {
@@ -271,7 +259,7 @@ private:
     const bool m_bCopy;
     const int m_nCount;
     // Decided, not yet reported, in row order.
-    std::deque<Row> m_rows;
+    CInOrderReports<Row> m_rows;
     // Transfers running or ended but not yet taken into account.
     std::vector<std::shared_ptr<Transfer>> m_running;
     // Last, so it goes first: no mover is left working once the pass is over.

@@ -61,7 +61,7 @@ void CCollectJob::SearchFolder(const std::string& path)
 class CScanPipe
 {
 public:
-    explicit CScanPipe(CCollectJob& job) : m_job(job), m_readers(READERS, job.m_pStop) {}
+    explicit CScanPipe(CCollectJob& job) : m_job(job), m_steps(AHEAD), m_readers(READERS, job.m_pStop) {}
 
     void Folder(const std::wstring& path)
     {
@@ -94,15 +94,10 @@ public:
         }
         Push(std::move(step));
     }
-    // Reports every step whose work is done, in order; false once stopped.
+    // Reports every step left, in order; false once stopped.
     bool ReportAll()
     {
-        while (!m_steps.empty()) {
-            if (!Report(m_steps.front()))
-                return false;
-            m_steps.pop_front();
-        }
-        return true;
+        return m_steps.ReportAll([this](Step& step) { return Report(step); });
     }
 
 private:
@@ -122,20 +117,13 @@ private:
         enum Kind { FOLDER, FILE, PATH_TOO_LONG, REFUSED } kind;
         std::string text;
         std::shared_ptr<Read> read;
+        bool IsReady() const { return !read || read->bDone; }
     };
 
     void Push(Step step)
     {
-        m_steps.push_back(std::move(step));
-        // Whatever is ready goes on the screen now; a walk far ahead of its
-        // reports waits for the oldest.
-        while (!m_steps.empty() && (m_steps.size() > AHEAD || IsReady(m_steps.front()))) {
-            if (!Report(m_steps.front()))
-                return;
-            m_steps.pop_front();
-        }
+        m_steps.Add(std::move(step), [this](Step& s) { return Report(s); });
     }
-    static bool IsReady(const Step& step) { return !step.read || step.read->bDone; }
 
     bool Report(Step& step)
     {
@@ -178,7 +166,7 @@ private:
     }
 
     CCollectJob& m_job;
-    std::deque<Step> m_steps;
+    CInOrderReports<Step> m_steps;
     CWorkPool m_readers;
 };
 

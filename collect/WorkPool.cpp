@@ -1,6 +1,7 @@
 #include "collect/WorkPool.h"
 
 #include <chrono>
+#include <system_error>
 
 namespace {
 // How often an idle thread looks at the stop request: a worker ended by force
@@ -11,8 +12,13 @@ const auto IDLE_LOOK = std::chrono::milliseconds(100);
 CWorkPool::CWorkPool(int nThreads, std::shared_ptr<const std::atomic<bool>> pStop) : m_shared(new Shared)
 {
     m_shared->pStop = std::move(pStop);
-    for (int i = 0; i < nThreads; ++i)
-        m_threads.emplace_back(Serve, m_shared);
+    // Without threads (the system refused them) the work is done where it
+    // is posted, one by one: slower, the same outcomes.
+    try {
+        for (int i = 0; i < nThreads; ++i)
+            m_threads.emplace_back(Serve, m_shared);
+    } catch (const std::system_error&) {
+    }
 }
 
 CWorkPool::~CWorkPool()
@@ -28,6 +34,10 @@ CWorkPool::~CWorkPool()
 
 void CWorkPool::Post(std::function<void()> task)
 {
+    if (m_threads.empty()) {
+        task();
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(m_shared->lock);
         m_shared->tasks.push_back(std::move(task));

@@ -25,6 +25,7 @@ public:
     CWorkPool(const CWorkPool&) = delete;
     CWorkPool& operator=(const CWorkPool&) = delete;
 
+    // Runs the task on one of the threads, or here when there are none.
     void Post(std::function<void()> task);
     // Waits until a task has ended since the last call, at most nTimeoutMs.
     void WaitForDone(unsigned nTimeoutMs);
@@ -46,4 +47,46 @@ private:
     std::shared_ptr<Shared> m_shared;
     std::vector<std::thread> m_threads;
     unsigned m_nEndedSeen = 0;
+};
+
+// Steps of a job reported in the order they were made: each once its work
+// has ended, and the oldest at the latest once more than nAhead wait, so
+// that the work never runs far ahead of what the user sees. A step tells
+// whether its work has ended (IsReady); a report returns false when the job
+// was stopped, and the steps left are then dropped.
+template <class Step>
+class CInOrderReports
+{
+public:
+    explicit CInOrderReports(size_t nAhead) : m_nAhead(nAhead) {}
+
+    // Adds a step, then reports what is ready at the head; false once a
+    // report said stop.
+    template <class Report>
+    bool Add(Step step, Report report)
+    {
+        m_steps.push_back(std::move(step));
+        while (!m_steps.empty() && (m_steps.size() > m_nAhead || m_steps.front().IsReady())) {
+            if (!report(m_steps.front()))
+                return false;
+            m_steps.pop_front();
+        }
+        return true;
+    }
+    // Reports every step left, waiting as each report does; false once a
+    // report said stop.
+    template <class Report>
+    bool ReportAll(Report report)
+    {
+        while (!m_steps.empty()) {
+            if (!report(m_steps.front()))
+                return false;
+            m_steps.pop_front();
+        }
+        return true;
+    }
+
+private:
+    const size_t m_nAhead;
+    std::deque<Step> m_steps;
 };
