@@ -30,6 +30,13 @@ packages=(
     file
 )
 
+# An install cut short (a killed shell, a machine restarted) leaves dpkg
+# half-configured, and apt then refuses everything until it is finished.
+if [ -n "$(dpkg --audit 2>/dev/null)" ]; then
+    echo "setup: finishing an interrupted package install"
+    dpkg --configure -a >/dev/null
+fi
+
 missing=()
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
