@@ -1,5 +1,7 @@
 #include "afx/Controls.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 bool ReplaceLockLeftHeld(std::mutex& lock)
@@ -110,8 +112,115 @@ void CListCtrl::FlushDeferred()
     const int count = GetItemCount();
     if (count == m_nShown)
         return;
-    SendMessage(LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    // Fewer rows (a store a killed writer left) is a new list, shown whole.
+    if (count > m_nShown && ::IsWindowVisible(m_hWnd))
+        GrowShownRows(count);
+    else
+        SendMessage(LVM_SETITEMCOUNT, count, count > m_nShown ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0);
     m_nShown = count;
+}
+
+namespace {
+
+// A scroll bar as it looks: where it is, its thumb and the state of its parts.
+SCROLLBARINFO ScrollBarLook(HWND hWnd, LONG idObject)
+{
+    SCROLLBARINFO info = {};
+    info.cbSize = sizeof info;
+    ::GetScrollBarInfo(hWnd, idObject, &info);
+    return info;
+}
+
+bool SameLook(const SCROLLBARINFO& a, const SCROLLBARINFO& b)
+{
+    return ::EqualRect(&a.rcScrollBar, &b.rcScrollBar) && a.xyThumbTop == b.xyThumbTop &&
+           a.xyThumbBottom == b.xyThumbBottom && std::memcmp(a.rgstate, b.rgstate, sizeof a.rgstate) == 0;
+}
+
+// What of a list's look a new row count can change.
+struct CListLook
+{
+    explicit CListLook(HWND hWnd)
+        : style(::GetWindowLongA(hWnd, GWL_STYLE)),
+          nTop(int(::SendMessageA(hWnd, LVM_GETTOPINDEX, 0, 0))),
+          vert(ScrollBarLook(hWnd, OBJID_VSCROLL)),
+          horz(ScrollBarLook(hWnd, OBJID_HSCROLL))
+    {
+        ::GetClientRect(hWnd, &client);
+    }
+
+    LONG style;
+    RECT client;
+    int nTop;
+    SCROLLBARINFO vert;
+    SCROLLBARINFO horz;
+};
+
+} // namespace
+
+void CListCtrl::GrowShownRows(int count)
+{
+    // A new row count makes Wine's owner-data list redraw both of its scroll
+    // bars twice, whether they change or not: 20-60 ms on the window's
+    // thread, several times a second during a scan. While the list is marked
+    // invisible those redraws are skipped, and what did change is repainted
+    // after: the new rows in view, a scroll bar that looks different. The
+    // default procedure sets and clears the mark; the list's own handling of
+    // it would redraw everything. (For that millisecond or two Windows would
+    // pass a click on the list to the dialog; Wine reads the click only when
+    // this thread next waits.)
+    //
+    // Clearing the mark also drops the list's pending repaint: that goes
+    // first.
+    ::UpdateWindow(m_hWnd);
+    const CListLook before(m_hWnd);
+    const int nLastInView = before.nTop + int(SendMessage(LVM_GETCOUNTPERPAGE));
+
+    ::DefWindowProcA(m_hWnd, WM_SETREDRAW, FALSE, 0);
+    SendMessage(LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (m_nShown == 0) {
+        // The list measures its rows at its first paint with rows, and
+        // redraws its scroll bars then; a print into a scratch DC has it do
+        // that now, unseen.
+        HDC scratch = ::CreateCompatibleDC(nullptr);
+        SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(scratch), PRF_CLIENT);
+        ::DeleteDC(scratch);
+    }
+    ::DefWindowProcA(m_hWnd, WM_SETREDRAW, TRUE, 0);
+    const CListLook after(m_hWnd);
+
+    if (after.style != before.style || !::EqualRect(&after.client, &before.client)) {
+        // A scroll bar came: the frame is drawn anew, and what became part
+        // of the rows' area. The rows keep their place, top left.
+        RECT window, kept;
+        ::GetWindowRect(m_hWnd, &window);
+        ::MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&window), 2);
+        ::IntersectRect(&kept, &after.client, &before.client);
+        HRGN changed = ::CreateRectRgnIndirect(&window);
+        HRGN unchanged = ::CreateRectRgnIndirect(&kept);
+        ::CombineRgn(changed, changed, unchanged, RGN_DIFF);
+        ::RedrawWindow(m_hWnd, nullptr, changed, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+        ::DeleteObject(unchanged);
+        ::DeleteObject(changed);
+    } else {
+        // A bar whose thumb moved or shrank is drawn again, alone: through
+        // the frame, the whole frame would be.
+        if (!SameLook(after.vert, before.vert))
+            ::SetScrollPos(m_hWnd, SB_VERT, ::GetScrollPos(m_hWnd, SB_VERT), TRUE);
+        if (!SameLook(after.horz, before.horz))
+            ::SetScrollPos(m_hWnd, SB_HORZ, ::GetScrollPos(m_hWnd, SB_HORZ), TRUE);
+    }
+    // The first new row and the rest of the view below it; a last row shown
+    // in part counts as in view.
+    if (m_nShown <= nLastInView) {
+        RECT row = {};
+        row.left = LVIR_BOUNDS;
+        if (SendMessage(LVM_GETITEMRECT, m_nShown, reinterpret_cast<LPARAM>(&row))) {
+            RECT below = after.client;
+            below.top = std::max(below.top, row.top);
+            ::InvalidateRect(m_hWnd, &below, TRUE);
+        }
+    }
 }
 
 bool CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* result)

@@ -168,6 +168,9 @@ public:
     void RecoverFromKilledWriter() { m_rows.RecoverFromKilledWriter(); }
 
 private:
+    // Shows more rows, repainting only what that changes on screen.
+    void GrowShownRows(int count);
+
     CWriterShared<std::vector<LPARAM>> m_rows;
     int m_nShown = 0;
     IListTextSource* m_pSource = nullptr;
