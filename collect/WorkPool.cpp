@@ -1,5 +1,6 @@
 #include "collect/WorkPool.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -41,16 +42,22 @@ void CWorkPool::Post(std::function<void()> task)
     {
         std::lock_guard<std::mutex> lock(m_shared->lock);
         m_shared->tasks.push_back(std::move(task));
+        ++m_shared->nPosted;
     }
     m_shared->work.notify_one();
 }
 
-void CWorkPool::WaitForDone(unsigned nTimeoutMs)
+void CWorkPool::WaitForDone(unsigned nTimeoutMs, unsigned nTasks)
 {
-    std::unique_lock<std::mutex> lock(m_shared->lock);
-    m_shared->done.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
-                            [this] { return m_shared->nEnded != m_nEndedSeen; });
-    m_nEndedSeen = m_shared->nEnded;
+    Shared& shared = *m_shared;
+    std::unique_lock<std::mutex> lock(shared.lock);
+    const unsigned nRunning = shared.nPosted - m_nEndedSeen;
+    shared.nWakeAt = m_nEndedSeen + std::max(1u, std::min(nTasks, nRunning));
+    shared.done.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), [&] {
+        return shared.nEnded >= shared.nWakeAt;
+    });
+    shared.nWakeAt = NO_WAITER;
+    m_nEndedSeen = shared.nEnded;
 }
 
 void CWorkPool::Serve(std::shared_ptr<Shared> shared)
@@ -74,7 +81,7 @@ void CWorkPool::Serve(std::shared_ptr<Shared> shared)
         task();
         task = nullptr;
         lock.lock();
-        ++shared->nEnded;
-        shared->done.notify_all();
+        if (++shared->nEnded >= shared->nWakeAt)
+            shared->done.notify_all();
     }
 }

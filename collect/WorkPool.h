@@ -27,11 +27,15 @@ public:
 
     // Runs the task on one of the threads, or here when there are none.
     void Post(std::function<void()> task);
-    // Waits until a task has ended since the last call, at most nTimeoutMs.
-    void WaitForDone(unsigned nTimeoutMs);
+    // Waits until nTasks tasks have ended since the last call, or every task
+    // posted has, at most nTimeoutMs. Waking a thread costs a round trip
+    // through the system (under Wine, through its one server process); a
+    // caller that can take ended tasks in batches wakes once per batch.
+    void WaitForDone(unsigned nTimeoutMs, unsigned nTasks = 1);
 
 private:
     // Lives as long as the last thread that uses it.
+    enum : unsigned { NO_WAITER = ~0u };
     struct Shared
     {
         std::mutex lock;
@@ -39,7 +43,11 @@ private:
         std::condition_variable done;
         std::deque<std::function<void()>> tasks;
         bool bQuit = false;
+        unsigned nPosted = 0;
         unsigned nEnded = 0;
+        // The count of ended tasks the waiting caller wakes at; none waits
+        // while it is NO_WAITER.
+        unsigned nWakeAt = NO_WAITER;
         std::shared_ptr<const std::atomic<bool>> pStop;
     };
     static void Serve(std::shared_ptr<Shared> shared);
