@@ -519,7 +519,8 @@ TEST_F(Organise, CrowdedPassEndsAsOneByOne)
             EXPECT_EQ(p.second, ReadFile(dst + "\\" + p.first)) << p.first;
         }
         EXPECT_EQ(expected, FilesUnder(dst));
-        if (nMode == MODE_MOVE)
+        if (nMode == MODE_MOVE) {
             EXPECT_EQ(size_t(160 - ok), FilesUnder(src).size());
+        }
     }
 }
