@@ -110,7 +110,6 @@ private:
         bool IsReady() const { return !transfer || transfer->bDone; }
     };
 
-
     CCollectJob::RowOutcome Decide(MP3FileEntry& e, const std::wstring& dest, Row& row)
     {
         CCollectJob& job = m_job;

@@ -53,9 +53,10 @@ void CWorkPool::WaitForDone(unsigned nTimeoutMs, unsigned nTasks)
     std::unique_lock<std::mutex> lock(shared.lock);
     const unsigned nRunning = shared.nPosted - m_nEndedSeen;
     shared.nWakeAt = m_nEndedSeen + std::max(1u, std::min(nTasks, nRunning));
-    shared.done.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), [&] {
-        return shared.nEnded >= shared.nWakeAt;
-    });
+    // A stop wakes the caller too: the threads drop what they hold, and
+    // the tasks it waits for will never end.
+    shared.done.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
+                         [&] { return shared.nEnded >= shared.nWakeAt || *shared.pStop; });
     shared.nWakeAt = NO_WAITER;
     m_nEndedSeen = shared.nEnded;
 }

@@ -27,8 +27,8 @@ public:
 
     // Runs the task on one of the threads, or here when there are none.
     void Post(std::function<void()> task);
-    // Waits until nTasks tasks have ended since the last call, or every task
-    // posted has, at most nTimeoutMs. Waking a thread costs a round trip
+    // Waits until nTasks tasks have ended since the last call (fewer when
+    // fewer are running), or a stop, at most nTimeoutMs. Waking a thread costs a round trip
     // through the system (under Wine, through its one server process); a
     // caller that can take ended tasks in batches wakes once per batch.
     void WaitForDone(unsigned nTimeoutMs, unsigned nTasks = 1);
