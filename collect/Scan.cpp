@@ -26,6 +26,52 @@ std::wstring ExtensionOf(const std::wstring& name)
     return dot == std::wstring::npos ? std::wstring() : name.substr(dot);
 }
 
+// A folder opened only to learn who it is.
+HANDLE OpenFolderIdentity(const std::wstring& path)
+{
+    return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The file id the system gives with the volume (GetFileInformationByHandle's
+// index), without the volume: under Wine the volume's serial is a round trip
+// to another process, dearer than the rest of a folder's walk, and every
+// folder needs its id. Two folders whose ids differ are different folders.
+bool QueryFileId(HANDLE h, uint64_t& nId)
+{
+    struct IoStatus
+    {
+        union {
+            LONG nStatus;
+            void* pPointer;
+        };
+        ULONG_PTR nInformation;
+    };
+    using QueryInformationFile = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+    enum { FILE_INTERNAL_INFORMATION = 6 };
+    static const auto query = reinterpret_cast<QueryInformationFile>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    if (!query)
+        return false;
+    IoStatus io = {};
+    LARGE_INTEGER index = {};
+    if (query(h, &io, &index, sizeof index, FILE_INTERNAL_INFORMATION) < 0)
+        return false;
+    nId = uint64_t(index.QuadPart);
+    return true;
+}
+
+// The folder's whole identity: its volume's serial and its id there.
+bool QueryVolumeAndId(HANDLE h, DWORD& nVolume, uint64_t& nId)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(h, &info))
+        return false;
+    nVolume = info.dwVolumeSerialNumber;
+    nId = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
 } // namespace
 
 int CCollectJob::CollectFiles(int nMode)
@@ -232,14 +278,31 @@ std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path, CSc
 
 bool CCollectJob::EnterFolderOnce(const std::wstring& path)
 {
-    CHandle folder(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
+    CHandle folder(OpenFolderIdentity(path));
+    uint64_t nId = 0;
     // Without an identity the folder cannot be recognised again; walk it.
-    if (!folder.IsValid() || !::GetFileInformationByHandle(folder, &info))
+    if (!folder.IsValid() || !QueryFileId(folder, nId))
         return true;
-    const uint64_t id = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    return m_visitedFolders.insert({info.dwVolumeSerialNumber, id}).second;
+    std::vector<VisitedFolder>& sameId = m_visitedFolders[nId];
+    VisitedFolder me;
+    me.path = path;
+    // Only a folder reached again through a link, or one of another volume,
+    // shares an id; only then are the volumes asked.
+    if (!sameId.empty()) {
+        me.bAsked = true;
+        me.bKnown = QueryVolumeAndId(folder, me.nVolume, me.nId);
+        for (VisitedFolder& seen : sameId) {
+            if (!seen.bAsked) {
+                seen.bAsked = true;
+                CHandle again(OpenFolderIdentity(seen.path));
+                seen.bKnown = again.IsValid() && QueryVolumeAndId(again, seen.nVolume, seen.nId);
+            }
+            if (me.bKnown && seen.bKnown && me.nVolume == seen.nVolume && me.nId == seen.nId)
+                return false;
+        }
+    }
+    sameId.push_back(std::move(me));
+    return true;
 }
 
 int AddFileEntry(CCollectJob* pJob, const std::string& path)
