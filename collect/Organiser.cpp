@@ -85,7 +85,10 @@ public:
     }
 
 private:
-    enum { MOVERS = 3, AHEAD = 8 };
+    // Rows decided ahead of the report, enough that the movers have work
+    // while the worker, waiting on the oldest, sleeps until a batch of
+    // transfers has ended rather than waking for each.
+    enum { MOVERS = 3, AHEAD = 32, BATCH = 8 };
 
     // One file's transfer, shared by the mover doing it and the worker.
     struct Transfer
@@ -236,7 +239,7 @@ private:
         while (!row.transfer->bDone) {
             if (job.IsStopRequested())
                 return false;
-            m_movers.WaitForDone(100);
+            m_movers.WaitForDone(100, BATCH);
         }
         Reap();
         switch (row.transfer->result) {
