@@ -256,9 +256,9 @@ int main(int argc, char** argv)
     pmc.cb = sizeof pmc;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc);
 
-    std::printf("scan_ms=%.1f copy_ms=%.1f rows=%d peak_ws=%lu ui_stall_ms=%.1f succeeded=%d duplicates=%d failed=%d\n",
+    std::printf("scan_ms=%.1f copy_ms=%.1f rows=%d peak_ws=%llu ui_stall_ms=%.1f succeeded=%d duplicates=%d failed=%d\n",
                 user.m_tScanEnd - user.m_tScanStart, bScanOnly ? 0.0 : user.m_tCopyEnd - user.m_tCopyStart, rows,
-                static_cast<unsigned long>(pmc.PeakWorkingSetSize), g_maxStall, dlg.m_job.Succeeded(),
+                static_cast<unsigned long long>(pmc.PeakWorkingSetSize), g_maxStall, dlg.m_job.Succeeded(),
                 dlg.m_job.Duplicates(), dlg.m_job.Failed());
     std::printf("scan_laps_ms=%s copy_laps_ms=%s\n", g_scanPace.Text().c_str(), g_copyPace.Text().c_str());
     for (int p = 0; p < PHASE_COUNT; ++p)
