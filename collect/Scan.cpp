@@ -281,7 +281,9 @@ bool CCollectJob::EnterFolderOnce(const std::wstring& path)
     CHandle folder(OpenFolderIdentity(path));
     uint64_t nId = 0;
     // Without an identity the folder cannot be recognised again; walk it.
-    if (!folder.IsValid() || !QueryFileId(folder, nId))
+    // Some network and foreign file systems give every file the id 0: no
+    // file has that id where ids are given, so it names none.
+    if (!folder.IsValid() || !QueryFileId(folder, nId) || nId == 0)
         return true;
     std::vector<VisitedFolder>& sameId = m_visitedFolders[nId];
     VisitedFolder me;
