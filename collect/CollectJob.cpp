@@ -29,7 +29,7 @@ void CCollectJob::Reset()
     m_wstrSource.clear();
     m_wstrDest.clear();
     m_nShownPercent = -1;
-    m_visitedFolders.clear();
+    m_visitedFolders.Clear();
     m_knownFolders.clear();
     m_targetFolders.clear();
     m_sizeIndex.clear();

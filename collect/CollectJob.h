@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "collect/FileEntry.h"
+#include "collect/VisitedFolders.h"
 
 class CFileFind;
 class CScanPipe;
@@ -151,17 +152,8 @@ private:
     std::shared_ptr<std::atomic<bool>> m_pStop = std::make_shared<std::atomic<bool>>(false);
     std::mutex m_entryLock;
     int m_nShownPercent;
-    // Folders entered by the current walk, by file id; their volume is asked
-    // only when two share an id.
-    struct VisitedFolder
-    {
-        std::wstring path;
-        bool bAsked = false;  // whether volume and id below were asked
-        bool bKnown = false;  // whether they could be
-        DWORD nVolume = 0;
-        uint64_t nId = 0;
-    };
-    std::unordered_map<uint64_t, std::vector<VisitedFolder>> m_visitedFolders;
+    // Folders entered by the current walk.
+    CVisitedFolders m_visitedFolders;
     // Folders known to exist during the current pass, and whether it made them.
     std::map<std::wstring, bool> m_knownFolders;
     // The album folders this pass gave rows as targets, by their text.

@@ -26,52 +26,6 @@ std::wstring ExtensionOf(const std::wstring& name)
     return dot == std::wstring::npos ? std::wstring() : name.substr(dot);
 }
 
-// A folder opened only to learn who it is.
-HANDLE OpenFolderIdentity(const std::wstring& path)
-{
-    return ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-// The file id the system gives with the volume (GetFileInformationByHandle's
-// index), without the volume: under Wine the volume's serial is a round trip
-// to another process, dearer than the rest of a folder's walk, and every
-// folder needs its id. Two folders whose ids differ are different folders.
-bool QueryFileId(HANDLE h, uint64_t& nId)
-{
-    struct IoStatus
-    {
-        union {
-            LONG nStatus;
-            void* pPointer;
-        };
-        ULONG_PTR nInformation;
-    };
-    using QueryInformationFile = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
-    enum { FILE_INTERNAL_INFORMATION = 6 };
-    static const auto query = reinterpret_cast<QueryInformationFile>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
-    if (!query)
-        return false;
-    IoStatus io = {};
-    LARGE_INTEGER index = {};
-    if (query(h, &io, &index, sizeof index, FILE_INTERNAL_INFORMATION) < 0)
-        return false;
-    nId = uint64_t(index.QuadPart);
-    return true;
-}
-
-// The folder's whole identity: its volume's serial and its id there.
-bool QueryVolumeAndId(HANDLE h, DWORD& nVolume, uint64_t& nId)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(h, &info))
-        return false;
-    nVolume = info.dwVolumeSerialNumber;
-    nId = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    return true;
-}
-
 } // namespace
 
 int CCollectJob::CollectFiles(int nMode)
@@ -220,7 +174,7 @@ private:
 
 void CCollectJob::SearchFolder(const std::wstring& path)
 {
-    m_visitedFolders.clear();
+    m_visitedFolders.Clear();
     CScanPipe pipe(*this);
     // The folders being walked, the outermost first: a tree of any depth
     // costs heap, not the worker's stack.
@@ -259,7 +213,7 @@ void CCollectJob::SearchFolder(const std::wstring& path)
     }
     if (!IsStopRequested())
         pipe.ReportAll();
-    m_visitedFolders.clear();
+    m_visitedFolders.Clear();
 }
 
 std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path, CScanPipe& pipe)
@@ -278,33 +232,11 @@ std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path, CSc
 
 bool CCollectJob::EnterFolderOnce(const std::wstring& path)
 {
-    CHandle folder(OpenFolderIdentity(path));
     uint64_t nId = 0;
     // Without an identity the folder cannot be recognised again; walk it.
-    // Some network and foreign file systems give every file the id 0: no
-    // file has that id where ids are given, so it names none.
-    if (!folder.IsValid() || !QueryFileId(folder, nId) || nId == 0)
+    if (!AskFolderId(path, nId))
         return true;
-    std::vector<VisitedFolder>& sameId = m_visitedFolders[nId];
-    VisitedFolder me;
-    me.path = path;
-    // Only a folder reached again through a link, or one of another volume,
-    // shares an id; only then are the volumes asked.
-    if (!sameId.empty()) {
-        me.bAsked = true;
-        me.bKnown = QueryVolumeAndId(folder, me.nVolume, me.nId);
-        for (VisitedFolder& seen : sameId) {
-            if (!seen.bAsked) {
-                seen.bAsked = true;
-                CHandle again(OpenFolderIdentity(seen.path));
-                seen.bKnown = again.IsValid() && QueryVolumeAndId(again, seen.nVolume, seen.nId);
-            }
-            if (me.bKnown && seen.bKnown && me.nVolume == seen.nVolume && me.nId == seen.nId)
-                return false;
-        }
-    }
-    sameId.push_back(std::move(me));
-    return true;
+    return m_visitedFolders.Enter(path, nId);
 }
 
 int AddFileEntry(CCollectJob* pJob, const std::string& path)

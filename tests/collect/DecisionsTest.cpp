@@ -1,6 +1,7 @@
 // The job's decisions as plain functions, without a window or a file.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "collect/Duplicate.h"
 #include "collect/EntryTexts.h"
 #include "collect/TargetPath.h"
+#include "collect/VisitedFolders.h"
 #include "res/Texts.h"
 #include "tag/MP3Info.h"
 
@@ -272,5 +274,57 @@ TEST(Duplicate, DecisionTable)
         EXPECT_EQ(c.duplicate, IsDuplicateOfRow(row, c.sum, other, standing));
         EXPECT_EQ(c.asked, standing.asked);
         EXPECT_FALSE(IsDuplicateOfRow(row, c.sum, row, standing)) << "a row is no duplicate of itself";
+    }
+}
+
+// A folder is known by its file id; volumes are asked only when ids meet,
+// and only the same id on the same volume is the same folder.
+TEST(VisitedFolders, EnteredOnceTable)
+{
+    struct Visit
+    {
+        const wchar_t* path;
+        uint64_t id;       // as the walk reads it
+        FolderIdentity whole;
+        bool entered;
+    };
+    const FolderIdentity unknown;
+    const auto on = [](DWORD volume, uint64_t id) { return FolderIdentity{true, volume, id}; };
+    struct Case
+    {
+        const char* label;
+        std::vector<Visit> visits;
+        int asked;
+    } cases[] = {
+        {"different ids: different folders, no volume asked",
+         {{L"A", 1, on(1, 1), true}, {L"B", 2, on(1, 2), true}}, 0},
+        {"a folder reached again through a link",
+         {{L"A", 7, on(1, 7), true}, {L"A\\link", 7, on(1, 7), false}}, 2},
+        {"the same id on another volume is another folder",
+         {{L"A", 7, on(1, 7), true}, {L"B", 7, on(2, 7), true}}, 2},
+        {"the id 0 names no folder",
+         {{L"A", 0, on(1, 0), true}, {L"B", 0, on(1, 0), true}}, 0},
+        {"a volume that cannot be asked is walked",
+         {{L"A", 7, on(1, 7), true}, {L"B", 7, unknown, true}}, 2},
+        {"each folder's volume is asked once",
+         {{L"A", 7, on(1, 7), true}, {L"B", 7, on(2, 7), true}, {L"C", 7, on(3, 7), true},
+          {L"C\\back to B", 7, on(2, 7), false}},
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        int asked = 0;
+        CVisitedFolders visited([&](const std::wstring& path) {
+            ++asked;
+            for (const Visit& v : c.visits) {
+                if (path == v.path)
+                    return v.whole;
+            }
+            ADD_FAILURE() << "asked of a folder never entered";
+            return FolderIdentity();
+        });
+        for (const Visit& v : c.visits)
+            EXPECT_EQ(v.entered, visited.Enter(v.path, v.id)) << "entering " << std::string(v.path, v.path + std::wcslen(v.path));
+        EXPECT_EQ(c.asked, asked);
     }
 }
