@@ -182,9 +182,10 @@ void CListCtrl::GrowShownRows(int count)
         // The list measures its rows at its first paint with rows, and
         // redraws its scroll bars then; a print into a scratch DC has it do
         // that now, unseen.
-        HDC scratch = ::CreateCompatibleDC(nullptr);
-        SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(scratch), PRF_CLIENT);
-        ::DeleteDC(scratch);
+        if (HDC scratch = ::CreateCompatibleDC(nullptr)) {
+            SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(scratch), PRF_CLIENT);
+            ::DeleteDC(scratch);
+        }
     }
     ::DefWindowProcA(m_hWnd, WM_SETREDRAW, TRUE, 0);
     const CListLook after(m_hWnd);

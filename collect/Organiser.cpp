@@ -85,10 +85,7 @@ public:
     }
 
 private:
-    // Rows decided ahead of the report, enough that the movers have work
-    // while the worker, waiting on the oldest, sleeps until a batch of
-    // transfers has ended rather than waking for each.
-    enum { MOVERS = 3, AHEAD = 32, BATCH = 8 };
+    enum { MOVERS = 3, AHEAD = 8 };
 
     // One file's transfer, shared by the mover doing it and the worker.
     struct Transfer
@@ -239,7 +236,7 @@ private:
         while (!row.transfer->bDone) {
             if (job.IsStopRequested())
                 return false;
-            m_movers.WaitForDone(100, BATCH);
+            m_movers.WaitForDone(100);
         }
         Reap();
         switch (row.transfer->result) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "afx/FileFind.h"
-#include "afx/Handle.h"
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
 #include "collect/JobScreen.h"
