@@ -7,7 +7,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 dir=$1
 shift
 source "$root/scripts/arch.sh"
+taglib=$(bash "$root/scripts/taglib.sh" "$SORVANE_ARCH")
 cmake -S "$root" -B "$dir" -G Ninja \
+    -DTAGLIB_ROOT="$taglib" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$SORVANE_ARCH.cmake" \
     -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

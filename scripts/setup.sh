@@ -28,6 +28,10 @@ packages=(
     locales
     python3
     file
+    # Brings the tag library's source (scripts/taglib.sh builds it).
+    dpkg-dev libutfcpp-dev
+    # Real tag writers of other programs, for the reader's fixtures.
+    id3v2 eyed3 python3-mutagen ffmpeg
 )
 
 # An install cut short (a killed shell, a machine restarted) leaves dpkg
@@ -59,5 +63,27 @@ if ! locale -a 2>/dev/null | grep -qi '^ko_KR\.utf-\?8$'; then
     sed -i 's/^# *\(ko_KR.UTF-8 UTF-8\)/\1/' /etc/locale.gen
     grep -q '^ko_KR.UTF-8 UTF-8' /etc/locale.gen || echo 'ko_KR.UTF-8 UTF-8' >> /etc/locale.gen
     locale-gen >/dev/null
+fi
+# The tag library is built from Debian's source package for each Windows
+# architecture (scripts/taglib.sh); the source is kept outside the repository.
+deps=${SORVANE_DEPS:-/var/cache/mp3-sorvane}
+if ! ls -d "$deps"/src/taglib-*/ >/dev/null 2>&1; then
+    # Source entries beside the machine's binary ones, from the same archives.
+    srclist=/etc/apt/sources.list.d/mp3-sorvane-src.sources
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$srclist"
+    else
+        grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' > "${srclist%.sources}.list"
+    fi
+    apt-get update -qq
+    mkdir -p "$deps/src"
+    rm -rf "$deps/src.part" && mkdir -p "$deps/src.part"
+    (cd "$deps/src.part" && apt-get source -qq taglib >/dev/null 2>&1) || {
+        echo "setup: could not bring the source package taglib" >&2
+        exit 1
+    }
+    dir=$(ls -d "$deps"/src.part/taglib-*/)
+    mv "$dir" "$deps/src/"
+    rm -rf "$deps/src.part"
 fi
 echo "setup: ready"

@@ -89,10 +89,21 @@ bool CMP3Info::ReadTag(const std::wstring& strPath)
 {
     Reset();
     const std::wstring path = LongPath(strPath);
-    CHandle hFile(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    CHandle hFile(OpenForTagRead(path));
     if (!hFile.IsValid())
         return false;
+    ReadTagFrom(hFile, path);
+    return true;
+}
 
+HANDLE CMP3Info::OpenForTagRead(const std::wstring& longPath)
+{
+    return ::CreateFileW(longPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+void CMP3Info::ReadTagFrom(HANDLE hFile, const std::wstring& path)
+{
+    Reset();
     unsigned char record[TAG_SIZE];
     bool bFoundTag = false;
     if (ReadLastRecord(hFile, record, bFoundTag))
@@ -113,7 +124,6 @@ bool CMP3Info::ReadTag(const std::wstring& strPath)
     }
     m_wstrPath = path;
     m_strPath = TextFromWide(PlainPath(path));
-    return true;
 }
 
 bool CMP3Info::WriteTag(const std::string& strPath, bool bRemove)

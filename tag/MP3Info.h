@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include <windows.h>
+
 // The ID3v1 tag of one MP3 file: the 128-byte record at the very end of the
 // file that begins with "TAG". Texts are raw CP949 bytes, never converted.
 class CMP3Info
@@ -17,6 +19,10 @@ public:
     // exactly as it is.
     bool ReadTag(const std::string& strPath);
     bool ReadTag(const std::wstring& strPath);
+    // The open ReadTag makes (shared reading), and its read on a file
+    // opened so; the path is the one it was opened by, long-path form.
+    static HANDLE OpenForTagRead(const std::wstring& longPath);
+    void ReadTagFrom(HANDLE hFile, const std::wstring& longPath);
     // An empty path stands for the path of the last successful ReadTag.
     // bRemove cuts the tag off instead of writing the fields.
     bool WriteTag(const std::string& strPath, bool bRemove);

@@ -1,0 +1,160 @@
+#include "tag/SongTag.h"
+
+#include "afx/Handle.h"
+#include "afx/WidePath.h"
+
+namespace {
+
+enum : size_t { TEXT_FIELD_BYTES = 30, YEAR_BYTES = 4, COMMENT_WITH_TRACK_BYTES = 28 };
+
+const UINT CP_LATIN1 = 28591;
+
+// What a writer encoding in code page cp makes of a text: '?' for what the
+// code page cannot spell.
+std::string Encoded(const std::wstring& text, UINT cp)
+{
+    if (text.empty())
+        return std::string();
+    const int n = ::WideCharToMultiByte(cp, 0, text.data(), int(text.size()), nullptr, 0, "?", nullptr);
+    std::string bytes(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(cp, 0, text.data(), int(text.size()), &bytes[0], n, "?", nullptr);
+    return bytes;
+}
+
+std::string WithoutTrailingBlanks(std::string s)
+{
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0'))
+        s.pop_back();
+    return s;
+}
+
+// The field's bytes as a writer leaves them: cut to the field, up to a zero.
+std::string InField(const std::string& encoded, size_t nFieldBytes)
+{
+    std::string cut = encoded.substr(0, nFieldBytes);
+    const size_t zero = cut.find('\0');
+    return zero == std::string::npos ? cut : cut.substr(0, zero);
+}
+
+bool IsLossyIn(const std::string& v1, size_t nFieldBytes, const std::wstring& v2, UINT cp)
+{
+    const std::string encoded = Encoded(v2, cp);
+    const std::string stored = InField(encoded, nFieldBytes);
+    if (stored == encoded && WideFromText(encoded) == v2 && cp == CP_TEXTS)
+        return false;   // nothing lost: the record spells the text
+    const std::string have = WithoutTrailingBlanks(v1);
+    if (have == WithoutTrailingBlanks(stored))
+        return true;
+    // Writers that cut on a whole character leave a split pair's lead byte out.
+    if (cp == CP_TEXTS && !stored.empty() && stored.size() == nFieldBytes) {
+        size_t i = 0, whole = 0;
+        while (i < stored.size()) {
+            const size_t step = static_cast<unsigned char>(stored[i]) >= 0x81 ? 2 : 1;
+            if (i + step > stored.size())
+                break;
+            i += step;
+            whole = i;
+        }
+        return whole < stored.size() && have == WithoutTrailingBlanks(stored.substr(0, whole));
+    }
+    return false;
+}
+
+size_t CommentBytes(const CMP3Info& v1)
+{
+    return v1.GetComment().size() > COMMENT_WITH_TRACK_BYTES ? TEXT_FIELD_BYTES : COMMENT_WITH_TRACK_BYTES;
+}
+
+CSongText RecordText(const std::string& bytes)
+{
+    CSongText t;
+    t.bytes = bytes;
+    return t;
+}
+
+} // namespace
+
+bool IsLossyCopy(const std::string& v1Bytes, size_t nFieldBytes, const std::wstring& v2Text)
+{
+    if (v2Text.empty() || v1Bytes.empty())
+        return false;
+    const std::string encoded = Encoded(v2Text, CP_TEXTS);
+    if (WideFromText(encoded) == v2Text && v1Bytes == encoded)
+        return false;
+    return IsLossyIn(v1Bytes, nFieldBytes, v2Text, CP_TEXTS) || IsLossyIn(v1Bytes, nFieldBytes, v2Text, CP_LATIN1);
+}
+
+CSongText SongTextOf(const std::wstring& whole)
+{
+    CSongText t;
+    t.bytes = TextFromWide(whole);
+    if (WideFromText(t.bytes) != whole)
+        t.whole = whole;
+    return t;
+}
+
+CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2)
+{
+    CSongFields out;
+    const bool bRecord = (v1.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
+    const std::wstring* v2Texts[SONG_FIELD_COUNT] = {&v2.strTitle, &v2.strArtist, &v2.strAlbum, &v2.strYear,
+                                                     &v2.strComment};
+    if (!bRecord) {
+        for (int f = 0; f < SONG_FIELD_COUNT; ++f)
+            out.texts[f] = SongTextOf(*v2Texts[f]);
+        out.nTrack = v2.nTrack;
+        out.nGenre = v2.nGenre;
+        if (v2.nGenre == 255)
+            out.genreText = SongTextOf(v2.strGenre);
+        return out;
+    }
+    const std::string v1Texts[SONG_FIELD_COUNT] = {v1.GetTitle(), v1.GetArtist(), v1.GetAlbum(), v1.GetYear(),
+                                                   v1.GetComment()};
+    const size_t sizes[SONG_FIELD_COUNT] = {TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, YEAR_BYTES,
+                                            CommentBytes(v1)};
+    for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
+        out.texts[f] = v2.nVersion && IsLossyCopy(v1Texts[f], sizes[f], *v2Texts[f]) ? SongTextOf(*v2Texts[f])
+                                                                                     : RecordText(v1Texts[f]);
+    }
+    out.nTrack = v1.m_nTrack;
+    out.nGenre = v1.m_nGenre;
+    return out;
+}
+
+bool RecordMayBeLossy(const CMP3Info& v1)
+{
+    const std::string texts[SONG_FIELD_COUNT] = {v1.GetTitle(), v1.GetArtist(), v1.GetAlbum(), v1.GetYear(),
+                                                 v1.GetComment()};
+    const size_t sizes[SONG_FIELD_COUNT] = {TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, YEAR_BYTES,
+                                            CommentBytes(v1)};
+    for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
+        // A writer that cut on a whole character leaves one byte short; a
+        // year cut to its four digits loses nothing.
+        const bool bFull = f != SONG_YEAR && texts[f].size() + 1 >= sizes[f];
+        if (bFull || texts[f].find('?') != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CSongFields& out)
+{
+    const std::wstring longPath = LongPath(path);
+    CHandle hFile(CMP3Info::OpenForTagRead(longPath));
+    if (!hFile.IsValid()) {
+        v1.Reset();
+        return false;
+    }
+    v1.ReadTagFrom(hFile, longPath);
+    v2 = CID3v2Fields();
+    const bool bRecord = (v1.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
+    if (!bRecord || RecordMayBeLossy(v1)) {
+        LARGE_INTEGER size;
+        CID3v2Place place;
+        if (::GetFileSizeEx(hFile, &size) && FindID3v2(hFile, uint64_t(size.QuadPart), bRecord, place))
+            ReadID3v2(hFile, place, v2);
+    }
+    out = ChooseSongFields(v1, v2);
+    return true;
+}

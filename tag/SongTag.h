@@ -1,0 +1,58 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "tag/ID3v2.h"
+#include "tag/MP3Info.h"
+
+// A song's tags as the program lists them: the ID3v1 record where the file
+// has one, the ID3v2 tag where it has none, or where the record holds only
+// what a lossy writer made of the ID3v2 text.
+
+// The text fields both tags hold, in the record's order.
+enum SongField { SONG_TITLE, SONG_ARTIST, SONG_ALBUM, SONG_YEAR, SONG_COMMENT, SONG_FIELD_COUNT };
+
+// True when an ID3v1 field's bytes (as read, up to the first zero) are what a
+// writer that encodes ID3v1 as CP949 or as Latin-1 makes of the ID3v2 text:
+// a character the code page cannot spell written as '?', the whole cut to the
+// field's nFieldBytes (split double-byte character and all); blanks a writer
+// pads with or drops at the end do not count. And something was lost on the
+// way: where the record spells the ID3v2 text exactly it holds as it is.
+bool IsLossyCopy(const std::string& v1Bytes, size_t nFieldBytes, const std::wstring& v2Text);
+
+// One field as listed: CP949 bytes, as every text of the program, and the
+// whole text where those bytes cannot spell it (else empty).
+struct CSongText
+{
+    std::string bytes;
+    std::wstring whole;
+};
+
+// What a song is listed by, each field from the tag that holds it.
+struct CSongFields
+{
+    CSongText texts[SONG_FIELD_COUNT];
+    int nTrack = 0;
+    int nGenre = 255;
+    // The genre's text where the ID3v2 tag names one outside the list.
+    CSongText genreText;
+};
+
+// Which tag holds, field by field. A file without an ID3v1 record (v1 read
+// with no tag) takes every field from its ID3v2 tag; one with a record keeps
+// the record's fields, but for a text that is a lossy copy of the ID3v2 one
+// (IsLossyCopy), which is then taken whole.
+CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2);
+
+// True when the record has a text IsLossyCopy could find lost: one that
+// fills its field or holds a '?'. Only then is a file's ID3v2 tag read
+// beside its record.
+bool RecordMayBeLossy(const CMP3Info& v1);
+
+// Reads a file's tags: the record first, the ID3v2 tag where the record is
+// missing or may be lossy. False only when the file cannot be opened (as
+// CMP3Info::ReadTag); a broken ID3v2 tag counts as none.
+bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CSongFields& out);
+
+// The CP949 bytes of a whole text and, where they cannot spell it, the text.
+CSongText SongTextOf(const std::wstring& whole);
