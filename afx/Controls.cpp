@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "afx/WidePath.h"
+
 bool ReplaceLockLeftHeld(std::mutex& lock)
 {
     if (lock.try_lock()) {
@@ -18,10 +20,15 @@ bool ReplaceLockLeftHeld(std::mutex& lock)
 
 void CStatic::SetWindowText(const char* text)
 {
+    SetWindowText(WideFromText(text ? text : ""));
+}
+
+void CStatic::SetWindowText(const std::wstring& text)
+{
     if (IsOwnThread()) {
         // An older text from another thread must not come back.
         m_pending.Lock()->bSet = false;
-        ::SetWindowTextA(m_hWnd, text);
+        ::SetWindowTextW(m_hWnd, text.c_str());
         return;
     }
     auto pending = m_pending.Lock();
@@ -31,7 +38,7 @@ void CStatic::SetWindowText(const char* text)
 
 void CStatic::FlushDeferred()
 {
-    std::string text;
+    std::wstring text;
     {
         auto pending = m_pending.Lock();
         if (!pending->bSet)
@@ -39,7 +46,7 @@ void CStatic::FlushDeferred()
         text.swap(pending->strText);
         pending->bSet = false;
     }
-    ::SetWindowTextA(m_hWnd, text.c_str());
+    ::SetWindowTextW(m_hWnd, text.c_str());
 }
 
 void CProgressCtrl::SetPos(int pos)
@@ -64,6 +71,13 @@ void CProgressCtrl::FlushDeferred()
         SendMessage(PBM_SETPOS, p->nPending);
     p->nShown = p->nPending;
     p->nPending = -1;
+}
+
+std::wstring IListTextSource::GetCellTextW(int row, LPARAM data, int column)
+{
+    char text[1024] = "";
+    GetCellText(row, data, column, text, sizeof text);
+    return WideFromText(text);
 }
 
 int CListCtrl::InsertColumn(int column, const char* caption, int format, int width, int subItem)
@@ -242,14 +256,17 @@ bool CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* result)
         if (exists)
             data = (*rows)[item.iItem];
     }
-    if (exists && m_pSource)
-        m_pSource->GetCellText(item.iItem, data, item.iSubItem, text, sizeof text);
     if (hdr->code == LVN_GETDISPINFOA) {
+        if (exists && m_pSource)
+            m_pSource->GetCellText(item.iItem, data, item.iSubItem, text, sizeof text);
         lstrcpynA(item.pszText, text, item.cchTextMax);
     } else {
+        // The whole text, names outside the code page included.
         auto* wide = reinterpret_cast<NMLVDISPINFOW*>(hdr);
-        if (!::MultiByteToWideChar(CP_ACP, 0, text, -1, wide->item.pszText, wide->item.cchTextMax))
-            wide->item.pszText[0] = 0;
+        std::wstring cell;
+        if (exists && m_pSource)
+            cell = m_pSource->GetCellTextW(item.iItem, data, item.iSubItem);
+        lstrcpynW(wide->item.pszText, cell.c_str(), wide->item.cchTextMax);
     }
     return true;
 }

@@ -82,6 +82,8 @@ class CStatic : public CWnd
 {
 public:
     void SetWindowText(const char* text) override;
+    // Whole: names outside the code page show as they are.
+    void SetWindowText(const std::wstring& text) override;
     void FlushDeferred() override;
     // See CWriterShared: a text a killed writer was leaving is dropped.
     void RecoverFromKilledWriter() { m_pending.RecoverFromKilledWriter(); }
@@ -89,7 +91,7 @@ public:
 private:
     struct Pending
     {
-        std::string strText;
+        std::wstring strText;
         bool bSet = false;
     };
     CWriterShared<Pending> m_pending;
@@ -129,6 +131,8 @@ class IListTextSource
 {
 public:
     virtual void GetCellText(int row, LPARAM data, int column, char* buf, int cb) = 0;
+    // The same whole, for a list that shows UTF-16; by default the CP949 text.
+    virtual std::wstring GetCellTextW(int row, LPARAM data, int column);
 
 protected:
     ~IListTextSource() = default;

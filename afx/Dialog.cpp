@@ -45,7 +45,8 @@ INT_PTR CDialog::DoModal()
         if (parent == m_hWnd)
             parent = nullptr;
     }
-    INT_PTR r = ::DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(m_nIDTemplate), parent, DialogProc,
+    // Unicode windows, so that names outside the code page show whole.
+    INT_PTR r = ::DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(m_nIDTemplate), parent, DialogProc,
                                   reinterpret_cast<LPARAM>(this));
     m_bModal = false;
     return r;
@@ -54,7 +55,7 @@ INT_PTR CDialog::DoModal()
 BOOL CDialog::Create(HWND hParent)
 {
     m_bModal = false;
-    HWND h = ::CreateDialogParamA(ResourceModule(), MAKEINTRESOURCEA(m_nIDTemplate), hParent, DialogProc,
+    HWND h = ::CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(m_nIDTemplate), hParent, DialogProc,
                                   reinterpret_cast<LPARAM>(this));
     return h != nullptr;
 }

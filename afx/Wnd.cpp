@@ -19,3 +19,12 @@ std::string CWnd::GetWindowText() const
     n = ::GetWindowTextA(m_hWnd, buf.data(), n + 1);
     return std::string(buf.data(), n > 0 ? n : 0);
 }
+
+std::wstring CWnd::GetWindowTextW() const
+{
+    const int n = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring text(size_t(n > 0 ? n : 0) + 1, L'\0');
+    const int got = ::GetWindowTextW(m_hWnd, &text[0], int(text.size()));
+    text.resize(size_t(got > 0 ? got : 0));
+    return text;
+}

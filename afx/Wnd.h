@@ -30,7 +30,10 @@ public:
     BOOL PostMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return ::PostMessageA(m_hWnd, msg, wp, lp); }
 
     virtual void SetWindowText(const char* text);
+    // Whole, for names outside the code page; the window must be Unicode.
+    virtual void SetWindowText(const std::wstring& text) { ::SetWindowTextW(m_hWnd, text.c_str()); }
     std::string GetWindowText() const;
+    std::wstring GetWindowTextW() const;
     int GetWindowText(char* buf, int cb) const { return ::GetWindowTextA(m_hWnd, buf, cb); }
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }

@@ -40,9 +40,10 @@ void CCollectJob::Reset()
 void CCollectJob::ShowPaths()
 {
     char line[JOB_TEXT_SIZE];
-    wsprintfA(line, TEXT_PATHS_FORMAT, m_szSource, m_szDest);
-    line[sizeof line - 1] = 0;
-    m_screen.ShowPathLine(line);
+    std::wstring whole;
+    FormatShown(line, sizeof line, whole, TEXT_PATHS_FORMAT,
+                {CShownText::Of(m_szSource, m_wstrSource), CShownText::Of(m_szDest, m_wstrDest)});
+    m_screen.ShowPathLine(line, whole);
 }
 
 void CCollectJob::SetProgress(int nDone, int nCount)
@@ -68,6 +69,13 @@ void CCollectJob::SyncScreen()
 {
     while (!IsStopRequested() && !m_screen.TrySync(SYNC_ATTEMPT_MS)) {
     }
+}
+
+void CCollectJob::SetStatus(const char* format, std::initializer_list<CFormatArg> args)
+{
+    std::wstring whole;
+    FormatShown(m_szText, sizeof m_szText, whole, format, args);
+    m_screen.ShowStatus(m_szText, whole);
 }
 
 void CCollectJob::SetStatus(const char* format, ...)

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "afx/ShownText.h"
 #include "collect/FileEntry.h"
 #include "collect/VisitedFolders.h"
 
@@ -106,6 +107,9 @@ private:
     void ShowPaths();
     // Formats into m_szText (cut to fit, as wsprintfA does) and shows it.
     void SetStatus(const char* format, ...);
+    // The same with texts that may be whole only in UTF-16 (file names):
+    // the screen shows them whole, m_szText keeps their CP949 form.
+    void SetStatus(const char* format, std::initializer_list<CFormatArg> args);
     // The questions; each first brings the screen up to date, so the user
     // sees what the job has done so far while answering.
     int AskFolder(std::wstring& path, const char* title);
@@ -123,7 +127,7 @@ private:
     // AddFileEntry with the path's text already made.
     int AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize);
     // Appends the row of an entry read, with the texts the scan shows.
-    void ListEntry(std::unique_ptr<MP3FileEntry> e, const std::string& text);
+    void ListEntry(std::unique_ptr<MP3FileEntry> e, const CShownText& text);
     enum RowOutcome { ROW_DONE, ROW_DUPLICATE, ROW_FAILED, ROW_STOPPED };
     // The album folder of a target, the one all rows of this pass going
     // there share.
@@ -156,8 +160,8 @@ private:
     CVisitedFolders m_visitedFolders;
     // Folders known to exist during the current pass, and whether it made them.
     std::map<std::wstring, bool> m_knownFolders;
-    // The album folders this pass gave rows as targets, by their text.
-    std::unordered_map<std::string, std::shared_ptr<const CTargetFolder>> m_targetFolders;
+    // The album folders this pass gave rows as targets, by their path.
+    std::unordered_map<std::wstring, std::shared_ptr<const CTargetFolder>> m_targetFolders;
     // Rows by file size, each list in row order; covers rows [0, m_nIndexedRows).
     std::unordered_map<uint64_t, std::vector<int>> m_sizeIndex;
     int m_nIndexedRows;

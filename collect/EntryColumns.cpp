@@ -1,5 +1,6 @@
 #include "collect/EntryColumns.h"
 
+#include "afx/WidePath.h"
 #include "collect/FileEntry.h"
 
 const CColumnDef g_EntryColumns[COLUMN_COUNT] = {
@@ -37,4 +38,20 @@ void CEntryColumns::GetCellText(int row, LPARAM data, int column, char* buf, int
     default: break;
     }
     lstrcpynA(buf, text, cb);
+}
+
+std::wstring CEntryColumns::GetCellTextW(int row, LPARAM data, int column)
+{
+    const auto* e = reinterpret_cast<const MP3FileEntry*>(data);
+    if (column == COLUMN_NUMBER || !e) {
+        char text[16] = "";
+        GetCellText(row, data, column, text, sizeof text);
+        return WideFromText(text);
+    }
+    if (column == COLUMN_PATH)
+        return PlainPath(e->WidePath());
+    static const EntryField kFields[COLUMN_COUNT] = {FIELD_COUNT, FIELD_COUNT, FIELD_ARTIST, FIELD_ALBUM,
+                                                     FIELD_TRACK, FIELD_TITLE, FIELD_GENRE, FIELD_YEAR,
+                                                     FIELD_COMMENT};
+    return column > 0 && column < COLUMN_COUNT ? e->WideText(kFields[column]) : std::wstring();
 }

@@ -28,4 +28,5 @@ class CEntryColumns : public IListTextSource
 {
 public:
     void GetCellText(int row, LPARAM data, int column, char* buf, int cb) override;
+    std::wstring GetCellTextW(int row, LPARAM data, int column) override;
 };

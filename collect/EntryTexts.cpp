@@ -4,23 +4,23 @@
 
 #include <string>
 
+#include "afx/WidePath.h"
 #include "res/Texts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
+#include "tag/SongTag.h"
 
 namespace {
 
-bool IsBlank(char c)
+template <class Char>
+bool IsBlank(Char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// An empty tag text becomes the placeholder; any other is trimmed, so one of
-// blanks alone becomes an empty text.
-std::string EntryText(const std::string& text, const char* placeholder)
+template <class String>
+String Trimmed(const String& text)
 {
-    if (text.empty())
-        return placeholder;
     size_t end = text.size();
     while (end > 0 && IsBlank(text[end - 1]))
         --end;
@@ -30,32 +30,67 @@ std::string EntryText(const std::string& text, const char* placeholder)
     return text.substr(begin, end - begin);
 }
 
+// An empty tag text becomes the placeholder; any other is trimmed, so one of
+// blanks alone becomes an empty text. The whole text, where there is one,
+// goes the same way.
+void PutText(const CSongText& text, const char* placeholder, EntryField field, std::string& bytes, std::wstring& whole)
+{
+    whole.clear();
+    if (text.bytes.empty() && text.whole.empty()) {
+        bytes = placeholder;
+        return;
+    }
+    bytes = Trimmed(text.bytes);
+    if (!text.whole.empty())
+        whole = Trimmed(text.whole);
+    // A text longer than its field keeps its whole form too.
+    if (whole.empty() && !SpellsWhole(field, bytes, WideFromText(bytes)))
+        whole = WideFromText(bytes);
+    if (!whole.empty() && SpellsWhole(field, bytes, whole))
+        whole.clear();
+}
+
 } // namespace
 
-void PutEntryTexts(MP3FileEntry& e, const CMP3Info& info)
+void PutEntryTexts(MP3FileEntry& e, const CSongFields& song)
 {
     char track[16];
-    wsprintfA(track, "%d", info.m_nTrack);
+    wsprintfA(track, "%d", song.nTrack);
+    // The list's genre text where the tag names one outside it.
+    CSongText genre;
+    genre.bytes = GetGenreName(song.nGenre);
+    if (genre.bytes.empty())
+        genre = song.genreText;
     std::string texts[FIELD_COUNT];
-    texts[FIELD_ARTIST] = EntryText(info.GetArtist(), PLACEHOLDER_ARTIST);
-    texts[FIELD_ALBUM] = EntryText(info.GetAlbum(), PLACEHOLDER_ALBUM);
+    std::wstring wholes[FIELD_COUNT];
+    PutText(song.texts[SONG_ARTIST], PLACEHOLDER_ARTIST, FIELD_ARTIST, texts[FIELD_ARTIST], wholes[FIELD_ARTIST]);
+    PutText(song.texts[SONG_ALBUM], PLACEHOLDER_ALBUM, FIELD_ALBUM, texts[FIELD_ALBUM], wholes[FIELD_ALBUM]);
     texts[FIELD_TRACK] = track;
-    texts[FIELD_TITLE] = EntryText(info.GetTitle(), PLACEHOLDER_TITLE);
-    texts[FIELD_GENRE] = EntryText(GetGenreName(info.m_nGenre), PLACEHOLDER_GENRE);
-    texts[FIELD_YEAR] = EntryText(info.GetYear(), PLACEHOLDER_YEAR);
-    texts[FIELD_COMMENT] = EntryText(info.GetComment(), PLACEHOLDER_COMMENT);
+    PutText(song.texts[SONG_TITLE], PLACEHOLDER_TITLE, FIELD_TITLE, texts[FIELD_TITLE], wholes[FIELD_TITLE]);
+    PutText(genre, PLACEHOLDER_GENRE, FIELD_GENRE, texts[FIELD_GENRE], wholes[FIELD_GENRE]);
+    PutText(song.texts[SONG_YEAR], PLACEHOLDER_YEAR, FIELD_YEAR, texts[FIELD_YEAR], wholes[FIELD_YEAR]);
+    PutText(song.texts[SONG_COMMENT], PLACEHOLDER_COMMENT, FIELD_COMMENT, texts[FIELD_COMMENT], wholes[FIELD_COMMENT]);
     const char* pointers[FIELD_COUNT];
     for (int f = 0; f < FIELD_COUNT; ++f)
         pointers[f] = texts[f].c_str();
-    e.SetTexts(pointers);
-    e.nGenre = info.m_nGenre;
+    e.SetTexts(pointers, wholes);
+    e.nGenre = song.nGenre;
+}
+
+void PutEntryTexts(MP3FileEntry& e, const CMP3Info& info)
+{
+    PutEntryTexts(e, ChooseSongFields(info, CID3v2Fields()));
 }
 
 void CopyTagTexts(MP3FileEntry& to, const MP3FileEntry& from)
 {
     const char* texts[FIELD_COUNT];
-    for (int f = 0; f < FIELD_COUNT; ++f)
+    std::wstring wholes[FIELD_COUNT];
+    for (int f = 0; f < FIELD_COUNT; ++f) {
         texts[f] = from.Text(EntryField(f));
-    to.SetTexts(texts);
+        if (from.HasWholeText(EntryField(f)))
+            wholes[f] = from.WideText(EntryField(f));
+    }
+    to.SetTexts(texts, wholes);
     to.nGenre = from.nGenre;
 }

@@ -67,7 +67,19 @@ struct MP3FileEntry
     const char* Comment() const { return Text(FIELD_COMMENT); }
     const char* Text(EntryField field) const;
 
-    // Each cut to its kFieldBytes; a null text is an empty one.
+    // A field's whole text: the one the tag gave where its CP949 bytes
+    // cannot spell it (a name outside the code page, a text longer than the
+    // field), else those bytes as UTF-16. What the screen shows and what
+    // target folders are named by; the CP949 text is what the program has
+    // always shown, '?' for what the code page cannot spell.
+    std::wstring WideText(EntryField field) const;
+    bool HasWholeText(EntryField field) const;
+
+    // Each cut to its kFieldBytes; a null text is an empty one. A text cut
+    // keeps its whole form.
+    void SetWideText(EntryField field, const std::wstring& whole);
+    // The CP949 text and its whole form, kept where the text cannot spell it.
+    void SetText(EntryField field, const char* text, const std::wstring& whole);
     void SetArtist(const char* text) { SetText(FIELD_ARTIST, text); }
     void SetAlbum(const char* text) { SetText(FIELD_ALBUM, text); }
     void SetTrack(const char* text) { SetText(FIELD_TRACK, text); }
@@ -76,8 +88,10 @@ struct MP3FileEntry
     void SetYear(const char* text) { SetText(FIELD_YEAR, text); }
     void SetComment(const char* text) { SetText(FIELD_COMMENT, text); }
     void SetText(EntryField field, const char* text);
-    // All of them at once, by EntryField.
-    void SetTexts(const char* const texts[FIELD_COUNT]);
+    // All of them at once, by EntryField; wholes (by EntryField, may be
+    // null) gives the whole texts where the CP949 ones cannot spell them,
+    // an empty one for none.
+    void SetTexts(const char* const texts[FIELD_COUNT], const std::wstring* wholes = nullptr);
 
     // The file, long-path form, its name exactly as on disk.
     const std::wstring& WidePath() const { return m_path; }
@@ -96,11 +110,18 @@ struct MP3FileEntry
 
 private:
     // The tag texts in EntryField order, each with its zero, behind a table
-    // of where each starts; null while all are empty.
+    // of where each starts; null while all are empty. After the table, where
+    // the whole texts start: a second table, by EntryField, of UTF-8 texts
+    // (0 for a field that has none), or 0 when no field has one, as in
+    // nearly every row.
     std::unique_ptr<char[]> m_texts;
     std::wstring m_path;
     std::shared_ptr<const CTargetFolder> m_target;
 };
+
+// True when a field's CP949 bytes, cut as the entry cuts them, spell the
+// whole text: then the entry keeps no whole form.
+bool SpellsWhole(EntryField field, const std::string& bytes, const std::wstring& whole);
 
 // Transfer mode of the organise pass.
 enum { MODE_MOVE = 1, MODE_COPY = 2 };

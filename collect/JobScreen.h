@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 struct MP3FileEntry;
 
 // How a job reaches the screen: the status text, the path line, the progress
@@ -13,6 +15,10 @@ class IJobScreen
 public:
     virtual void ShowStatus(const char* text) = 0;
     virtual void ShowPathLine(const char* text) = 0;
+    // The same where a name in the text is whole only in its UTF-16 form: a
+    // screen that can show it does; the CP949 text is the one kept.
+    virtual void ShowStatus(const char* text, const std::wstring& /*whole*/) { ShowStatus(text); }
+    virtual void ShowPathLine(const char* text, const std::wstring& /*whole*/) { ShowPathLine(text); }
     // 0..PROGRESS_RANGE.
     virtual void ShowProgress(int nPos) = 0;
     virtual void ShowProgressText(const char* text) = 0;

@@ -105,7 +105,7 @@ private:
     {
         int nRow;
         CCollectJob::RowOutcome outcome;
-        std::string targetText;
+        CShownText targetText;
         std::shared_ptr<Transfer> transfer;
         bool IsReady() const { return !transfer || transfer->bDone; }
     };
@@ -115,16 +115,19 @@ private:
         CCollectJob& job = m_job;
         // The tag dialog may commit an edit meanwhile; work on one consistent copy.
         std::string artist, album;
+        std::wstring wholeArtist, wholeAlbum;
         uint32_t nSum;
         {
             std::lock_guard<std::mutex> lock(job.m_entryLock);
             artist = e.Artist();
             album = e.Album();
+            wholeArtist = e.WideText(FIELD_ARTIST);
+            wholeAlbum = e.WideText(FIELD_ALBUM);
             nSum = e.nTailSum;
         }
         CTargetPath t;
-        if (MakeTargetPath(job.m_szDest, dest, artist.c_str(), album.c_str(), e.FileName().c_str(),
-                           NameOfPath(e.WidePath()), t) != TARGET_OK)
+        if (MakeTargetPath(job.m_szDest, dest, artist.c_str(), album.c_str(), wholeArtist, wholeAlbum,
+                           e.FileName().c_str(), NameOfPath(e.WidePath()), t) != TARGET_OK)
             return CCollectJob::ROW_FAILED;
         e.SetTarget(job.TargetFolder(t));
 
@@ -159,7 +162,7 @@ private:
             transfer->bDone = true;
         });
         m_running.push_back(transfer);
-        row.targetText = t.text;
+        row.targetText = CShownText::Of(t.text.c_str(), t.wholeText);
         row.transfer = std::move(transfer);
         return CCollectJob::ROW_DONE;
     }
@@ -230,9 +233,8 @@ private:
         default:
             break;
         }
-        const std::string source = row.transfer->pEntry->Path();
-        job.SetStatus(m_bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, source.c_str(),
-                      row.targetText.c_str());
+        const CShownText source = CShownText::Of(PlainPath(row.transfer->source));
+        job.SetStatus(m_bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, {TEXT_OPENING, source, row.targetText});
         while (!row.transfer->bDone) {
             if (job.IsStopRequested())
                 return false;
@@ -248,8 +250,7 @@ private:
         case TRANSFER_DONE:
             break;
         }
-        job.SetStatus(m_bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, TEXT_OPENING, source.c_str(),
-                      row.targetText.c_str());
+        job.SetStatus(m_bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, {TEXT_OPENING, source, row.targetText});
         ++job.m_nSucceeded;
         return true;
     }
@@ -322,7 +323,9 @@ int CCollectJob::TransferFiles(int nMode)
 
 std::shared_ptr<const CTargetFolder> CCollectJob::TargetFolder(const CTargetPath& t)
 {
-    std::shared_ptr<const CTargetFolder>& folder = m_targetFolders[t.folderText];
+    // By the folder itself: two albums may differ in names their texts
+    // cannot spell.
+    std::shared_ptr<const CTargetFolder>& folder = m_targetFolders[t.folder];
     if (!folder)
         folder = std::make_shared<const CTargetFolder>(CTargetFolder{t.folderText, t.folder});
     return folder;

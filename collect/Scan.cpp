@@ -14,6 +14,7 @@
 #include "res/Texts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
+#include "tag/SongTag.h"
 
 namespace {
 
@@ -35,14 +36,14 @@ int CCollectJob::CollectFiles(int nMode)
     if (!AskFolder(chosen, TEXT_SOURCE_TITLE) || IsStopRequested())
         return 0;
     SetSource(chosen);
-    const std::string chosenText = TextFromWide(chosen);
-    SetStatus(TEXT_SOURCE_CHOSEN_FORMAT, m_szSource);
+    const CShownText chosenText = CShownText::Of(chosen);
+    SetStatus(TEXT_SOURCE_CHOSEN_FORMAT, {CShownText::Of(m_szSource, chosen)});
     ShowPaths();
 
     SearchFolder(chosen);
     if (IsStopRequested())
         return 0;
-    SetStatus(TEXT_SCAN_REPORT_FORMAT, chosenText.c_str(), m_nTotal);
+    SetStatus(TEXT_SCAN_REPORT_FORMAT, {chosenText, m_nTotal});
 
     OrganiseFiles(nMode);
     return IsStopRequested() ? 0 : 1;
@@ -66,15 +67,15 @@ public:
     {
         Step step;
         step.kind = Step::FOLDER;
-        step.text = TextFromWide(PlainPath(path));
+        step.shown = CShownText::Of(PlainPath(path));
         Push(std::move(step));
     }
-    void File(const std::wstring& path, std::string text, uint64_t nFileSize)
+    void File(const std::wstring& path, CShownText shown, uint64_t nFileSize)
     {
         Step step;
-        step.text = std::move(text);
+        step.shown = std::move(shown);
         // A path the entry cannot hold is refused whole, never cut.
-        if (step.text.size() >= ENTRY_PATH_BYTES) {
+        if (step.shown.bytes.size() >= ENTRY_PATH_BYTES) {
             step.kind = Step::PATH_TOO_LONG;
         } else if (TextFromWide(NameOfPath(path)).size() >= ENTRY_NAME_BYTES) {
             step.kind = Step::REFUSED;
@@ -116,7 +117,7 @@ private:
     struct Step
     {
         enum Kind { FOLDER, FILE, PATH_TOO_LONG, REFUSED } kind;
-        std::string text;
+        CShownText shown;   // the path
         std::shared_ptr<Read> read;
         bool IsReady() const { return !read || read->bDone; }
     };
@@ -133,12 +134,12 @@ private:
             return false;
         switch (step.kind) {
         case Step::FOLDER:
-            job.SetStatus(TEXT_FOLDER_FORMAT, step.text.c_str());
+            job.SetStatus(TEXT_FOLDER_FORMAT, {step.shown});
             return true;
         case Step::PATH_TOO_LONG: {
             ++job.m_nTotal;
             char message[JOB_TEXT_SIZE];
-            wsprintfA(message, TEXT_PATH_TOO_LONG_FORMAT, step.text.c_str());
+            wsprintfA(message, TEXT_PATH_TOO_LONG_FORMAT, step.shown.bytes.c_str());
             message[sizeof message - 1] = 0;
             job.Tell(message);
             ++job.m_nFailed;
@@ -152,7 +153,7 @@ private:
             break;
         }
         ++job.m_nTotal;
-        job.SetStatus(TEXT_ANALYSING_FORMAT, step.text.c_str());
+        job.SetStatus(TEXT_ANALYSING_FORMAT, {step.shown});
         while (!step.read->bDone) {
             if (job.IsStopRequested())
                 return false;
@@ -162,7 +163,7 @@ private:
             ++job.m_nFailed;
             return true;
         }
-        job.ListEntry(std::move(step.read->entry), step.text);
+        job.ListEntry(std::move(step.read->entry), step.shown);
         return true;
     }
 
@@ -207,7 +208,7 @@ void CCollectJob::SearchFolder(const std::wstring& path)
         }
         if (ExtensionOf(finder.GetFileNameW()) == L".mp3") {
             const std::wstring file = finder.GetFilePathW();
-            pipe.File(file, TextFromWide(PlainPath(file)), finder.GetLength());
+            pipe.File(file, CShownText::Of(PlainPath(file)), finder.GetLength());
         }
     }
     if (!IsStopRequested())
@@ -259,34 +260,37 @@ int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uin
     const std::string name = TextFromWide(NameOfPath(path));
     if (text.size() >= ENTRY_PATH_BYTES || name.size() >= ENTRY_NAME_BYTES)
         return 0;
-    SetStatus(TEXT_ANALYSING_FORMAT, text.c_str());
+    const CShownText shown = CShownText::Of(text.c_str(), PlainPath(path));
+    SetStatus(TEXT_ANALYSING_FORMAT, {shown});
     std::unique_ptr<MP3FileEntry> e = ReadFileEntry(path, nFileSize);
     if (!e)
         return 0;
-    ListEntry(std::move(e), text);
+    ListEntry(std::move(e), shown);
     return 1;
 }
 
 std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, uint64_t nFileSize)
 {
     CMP3Info info;
-    if (!info.ReadTag(path))
+    CID3v2Fields v2;
+    CSongFields song;
+    if (!ReadSongFields(path, info, v2, song))
         return nullptr;
     std::unique_ptr<MP3FileEntry> e(new MP3FileEntry());
-    PutEntryTexts(*e, info);
+    PutEntryTexts(*e, song);
     e->SetWidePath(info.m_wstrPath);
     e->nFileSize = nFileSize;
     e->nTailSum = info.m_nTailSum;
     return e;
 }
 
-void CCollectJob::ListEntry(std::unique_ptr<MP3FileEntry> e, const std::string& text)
+void CCollectJob::ListEntry(std::unique_ptr<MP3FileEntry> e, const CShownText& text)
 {
-    SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
+    SetStatus(TEXT_FINGERPRINTING_FORMAT, {text});
     // The scan is the rows' only writer while it runs, so the row it appends
     // lands at the current count.
     e->nIndex = m_screen.RowCount();
     m_screen.AddRow(e.get());
     e.release();
-    SetStatus(TEXT_LISTED_FORMAT, text.c_str());
+    SetStatus(TEXT_LISTED_FORMAT, {text});
 }

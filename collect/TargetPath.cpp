@@ -76,6 +76,14 @@ bool IsOrdinaryName(const std::wstring& name)
 TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, const char* artist,
                             const char* album, const char* nameText, const std::wstring& name, CTargetPath& out)
 {
+    return MakeTargetPath(destText, destPath, artist, album, WideFromText(artist), WideFromText(album), nameText, name,
+                          out);
+}
+
+TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, const char* artist,
+                            const char* album, const std::wstring& wholeArtist, const std::wstring& wholeAlbum,
+                            const char* nameText, const std::wstring& name, CTargetPath& out)
+{
     out = CTargetPath();
     if (!NamesFolderLevels(artist, PLACEHOLDER_ARTIST) || !NamesFolderLevels(album, PLACEHOLDER_ALBUM))
         return TARGET_NO_LEVEL;
@@ -85,7 +93,7 @@ TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, 
         return TARGET_TOO_LONG;
 
     std::wstring folder = destPath;
-    const std::wstring levels = WideFromText(std::string(artist) + "\\" + album);
+    const std::wstring levels = wholeArtist + L"\\" + wholeAlbum;
     for (size_t start = 0; start <= levels.size();) {
         size_t end = levels.find_first_of(L"\\/", start);
         if (end == std::wstring::npos)
@@ -103,6 +111,10 @@ TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, 
     if (!IsOrdinaryName(name))
         return TARGET_UNREACHABLE;
     out.text = text;
+    // The destination as the user reads it, then the levels as typed.
+    const std::wstring plainDest = PlainPath(destPath);
+    out.wholeText = (TextFromWide(plainDest) == destText ? plainDest : WideFromText(destText)) + L"\\" +
+                    wholeArtist + L"\\" + wholeAlbum + L"\\" + name;
     out.folderText = folderText;
     out.folder = folder;
     out.path = JoinPath(folder, name);

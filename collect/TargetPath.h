@@ -28,6 +28,7 @@ struct CTargetPath
     std::wstring path;       // the file to make, long-path form
     std::wstring folder;     // its album folder, long-path form
     std::string folderText;  // the text up to the file's name, without the backslash
+    std::wstring wholeText;  // text as the whole names spell it
 };
 
 // The target of a row. destText and destPath are the destination as text and
@@ -37,6 +38,11 @@ struct CTargetPath
 // made can be opened by every program; a level left empty goes.
 TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, const char* artist,
                             const char* album, const char* nameText, const std::wstring& name, CTargetPath& out);
+// The same with the artist's and album's whole texts, which name the folders
+// made (the CP949 ones give the text the user reads).
+TargetResult MakeTargetPath(const char* destText, const std::wstring& destPath, const char* artist,
+                            const char* album, const std::wstring& wholeArtist, const std::wstring& wholeAlbum,
+                            const char* nameText, const std::wstring& name, CTargetPath& out);
 
 // True when a file or folder of this name can be reached through ordinary
 // paths: no device name, no character the platform refuses, no trailing dot

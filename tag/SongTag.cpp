@@ -100,7 +100,7 @@ CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2)
     const bool bRecord = (v1.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
     const std::wstring* v2Texts[SONG_FIELD_COUNT] = {&v2.strTitle, &v2.strArtist, &v2.strAlbum, &v2.strYear,
                                                      &v2.strComment};
-    if (!bRecord) {
+    if (!bRecord && v2.nVersion) {
         for (int f = 0; f < SONG_FIELD_COUNT; ++f)
             out.texts[f] = SongTextOf(*v2Texts[f]);
         out.nTrack = v2.nTrack;

@@ -49,14 +49,15 @@ BOOL CModifyTagDlg::OnInitDialog()
         m_comboGenre.AddString(g_GenreNames[i]);
 
     if (m_pEntry) {
-        m_editTitle.SetWindowText(m_pEntry->Title());
-        m_editArtist.SetWindowText(m_pEntry->Artist());
-        m_editAlbum.SetWindowText(m_pEntry->Album());
-        m_editTrack.SetWindowText(m_pEntry->Track());
+        // Whole, names outside the code page included.
+        m_editTitle.SetWindowText(m_pEntry->WideText(FIELD_TITLE));
+        m_editArtist.SetWindowText(m_pEntry->WideText(FIELD_ARTIST));
+        m_editAlbum.SetWindowText(m_pEntry->WideText(FIELD_ALBUM));
+        m_editTrack.SetWindowText(m_pEntry->WideText(FIELD_TRACK));
         // A number without a name (255 = none) selects nothing.
         m_comboGenre.SetCurSel(m_pEntry->nGenre);
-        m_editYear.SetWindowText(m_pEntry->Year());
-        m_editComment.SetWindowText(m_pEntry->Comment());
+        m_editYear.SetWindowText(m_pEntry->WideText(FIELD_YEAR));
+        m_editComment.SetWindowText(m_pEntry->WideText(FIELD_COMMENT));
     }
     return TRUE;
 }
@@ -70,7 +71,8 @@ void CModifyTagDlg::CopyBoxesToEntry()
         char text[kLargestFieldBytes];
         lstrcpynA(text, e->Text(field), int(kFieldBytes[field]));
         box.GetWindowText(text, int(kFieldBytes[field]));
-        e->SetText(field, text);
+        // The whole text too, where those bytes cannot spell it.
+        e->SetText(field, text, box.GetWindowTextW());
     };
     boxToField(m_editTitle, FIELD_TITLE);
     boxToField(m_editArtist, FIELD_ARTIST);

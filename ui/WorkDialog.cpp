@@ -11,6 +11,7 @@
 #include "res/Texts.h"
 #include "res/resource.h"
 #include "tag/MP3Info.h"
+#include "tag/SongTag.h"
 #include "ui/ModifyTagDlg.h"
 
 namespace {
@@ -259,11 +260,13 @@ void CWorkDialog::EditRowTag(int nItem)
 
     // Not written: the row shows what the file holds, and the user is told.
     CMP3Info info;
-    const bool bRead = info.ReadTag(pEntry->WidePath());
+    CID3v2Fields v2;
+    CSongFields song;
+    const bool bRead = ReadSongFields(pEntry->WidePath(), info, v2, song);
     {
         std::lock_guard<std::mutex> lock(m_job.EntryLock());
         if (bRead) {
-            PutEntryTexts(*pEntry, info);
+            PutEntryTexts(*pEntry, song);
             pEntry->nTailSum = info.m_nTailSum;
         } else {
             CopyTagTexts(*pEntry, before);

@@ -64,6 +64,20 @@ public:
     // The job's screen, over the controls; see IJobScreen.
     void ShowStatus(const char* text) override { m_staticStatus.SetWindowText(text); }
     void ShowPathLine(const char* text) override { m_staticPaths.SetWindowText(text); }
+    void ShowStatus(const char* text, const std::wstring& whole) override
+    {
+        if (whole.empty())
+            m_staticStatus.SetWindowText(text);
+        else
+            m_staticStatus.SetWindowText(whole);
+    }
+    void ShowPathLine(const char* text, const std::wstring& whole) override
+    {
+        if (whole.empty())
+            m_staticPaths.SetWindowText(text);
+        else
+            m_staticPaths.SetWindowText(whole);
+    }
     void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
     void ShowProgressText(const char* text) override { m_staticProgress.SetWindowText(text); }
     int RowCount() const override { return m_listFiles.GetItemCount(); }

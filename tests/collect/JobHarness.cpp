@@ -144,14 +144,17 @@ int JobTest::Rows() const
 std::vector<std::string> JobTest::Row(int row) const
 {
     std::vector<std::string> cells;
+    // The list shows whole texts; their CP949 form is the program's own, with
+    // '?' for what the code page cannot spell (an ANSI request would get the
+    // system's look-alike letters instead).
     for (int c = 0; c < COLUMN_COUNT; ++c) {
-        char buf[1024] = "";
-        LVITEMA item = {};
+        wchar_t buf[1024] = L"";
+        LVITEMW item = {};
         item.iSubItem = c;
         item.pszText = buf;
-        item.cchTextMax = sizeof buf;
-        m_dlg.m_list.SendMessage(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-        cells.push_back(buf);
+        item.cchTextMax = sizeof buf / sizeof buf[0];
+        ::SendMessageW(m_dlg.m_list.m_hWnd, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        cells.push_back(TextFromWide(buf));
     }
     return cells;
 }
