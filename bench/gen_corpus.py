@@ -29,13 +29,44 @@ def tag_record(rng, artist, album, title):
     return rec
 
 
+def id3v2_tag(rng, pad_rng, artist, album, title, version):
+    """The same fields as tag_record (drawing the same numbers from rng), as
+    the ID3v2 tag today's tools write instead: v2.3 in UTF-16, v2.4 in UTF-8,
+    padded to 3-10 KB."""
+    year = str(rng.randint(1970, 2024))
+    track = rng.randint(1, 20)
+    genre = rng.randint(0, 147)
+
+    def text(s):
+        if version == 3:
+            return b"\x01" + s.encode("utf-16")
+        return b"\x03" + s.encode("utf-8")
+
+    def size(n):
+        if version == 4:
+            return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+        return n.to_bytes(4, "big")
+
+    frames = [("TIT2", text(title)), ("TPE1", text(artist)), ("TALB", text(album)),
+              ("TRCK", text("%d/20" % track)), ("TYER" if version == 3 else "TDRC", text(year)),
+              ("TCON", text("(%d)" % genre)), ("COMM", text("")[:1] + b"eng" + text("")[1:] + (b"\0\0" if version == 3 else b"\0") + text("bench")[1:])]
+    body = b"".join(fid.encode() + size(len(data)) + b"\0\0" + data for fid, data in frames)
+    total = pad_rng.randint(3072, 10240)
+    body += b"\0" * max(0, total - 10 - len(body))
+    n = len(body)
+    return b"ID3" + bytes([version, 0, 0]) + bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F]) + body
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("root")
     ap.add_argument("count", type=int)
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--tags", choices=("v1", "v2"), default="v1",
+                    help="v2: the same tree and names, each tagged with an ID3v2 tag alone")
     args = ap.parse_args()
     rng = random.Random(args.seed)
+    pad_rng = random.Random(args.seed + 1)
 
     n_artists = max(4, args.count // 60)
     artists = []
@@ -82,7 +113,10 @@ def main():
                     artist = rng.choice(artists)
                     album = rng.choice(albums[artist])
                     title = "%s %d" % (rng.choice(KOREAN_WORDS), index) if rng.random() < 0.2 else "Song %06d" % index
-                    data = audio + tag_record(rng, artist, album, title)
+                    if args.tags == "v2":
+                        data = id3v2_tag(rng, pad_rng, artist, album, title, 3 + index % 2) + audio
+                    else:
+                        data = audio + tag_record(rng, artist, album, title)
                     name = "%s - %s.mp3" % (artist, title)
             path = os.path.join(folder, name)
             with open(path, "wb") as f:

@@ -46,6 +46,41 @@ def run(exe, src, dest, extra=(), timeout=3600):
     return res
 
 
+def make_corpus(work, n, tags="v1"):
+    corpus = os.path.join(work, "corpus-%d%s" % (n, "" if tags == "v1" else "-" + tags))
+    if not os.path.exists(os.path.join(corpus, ".done")):
+        shutil.rmtree(corpus, ignore_errors=True)
+        subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_corpus.py"), corpus, str(n), "--tags", tags],
+                       check=True)
+        open(os.path.join(corpus, ".done"), "w").close()
+    return corpus
+
+
+def tags(prog, sizes, args):
+    """The scan of a tree whose songs carry ID3v1 records against the same
+    tree whose songs carry ID3v2 tags alone (3-10 KB with padding)."""
+    for n in sizes:
+        v1 = make_corpus(args.work, n, "v1")
+        v2 = make_corpus(args.work, n, "v2")
+        dest = os.path.join(args.work, "dest")
+        run(prog, v1, dest, ["--scan-only"])  # warm-up: the file cache, Wine's start
+        run(prog, v2, dest, ["--scan-only"])
+        rows = []
+        for i in range(args.pairs):
+            a = run(prog, v1, dest, ["--scan-only"])
+            b = run(prog, v2, dest, ["--scan-only"])
+            if a["rows"] != b["rows"]:
+                sys.exit("the two trees listed different counts: %r %r" % (a, b))
+            rows.append((a, b))
+            print("  n=%d pair %d: ID3v1 scan %.0f ms, ID3v2 scan %.0f ms (%.2fx); bytes/file %.0f / %.0f" % (
+                n, i + 1, a["scan_ms"], b["scan_ms"], b["scan_ms"] / a["scan_ms"], a["peak_ws"] / a["rows"],
+                b["peak_ws"] / b["rows"]), flush=True)
+        print("n=%d: median ID3v2/ID3v1 scan %.2fx; bytes/file ID3v2 at most %.0f" % (
+            n, statistics.median(b["scan_ms"] / a["scan_ms"] for a, b in rows),
+            max(b["peak_ws"] / b["rows"] for _, b in rows)), flush=True)
+        shutil.rmtree(dest, ignore_errors=True)
+
+
 def once(prog, corpus, dest, n, scan_only):
     """The program alone, one run: for sizes where pairs with the floor would
     take hours. Prints what the program printed, the run's wall time (Wine's
@@ -67,6 +102,9 @@ def main():
     ap.add_argument("--smoke", action="store_true", help="one pair, no warm-up: proves the road, measures nothing")
     ap.add_argument("--once", action="store_true", help="the program alone, once per size: no floor, no warm-up")
     ap.add_argument("--scan-only", action="store_true", help="with --once: the program declines the organise pass")
+    ap.add_argument("--tags", action="store_true",
+                    help="the program's scan alone, on the tree tagged with ID3v1 records and the same tree tagged "
+                         "with ID3v2 tags only, alternately: the median ratio v2/v1")
     args = ap.parse_args()
     if args.scan_only and not args.once:
         ap.error("--scan-only goes with --once")
@@ -76,13 +114,13 @@ def main():
     sizes = [int(s) for s in args.sizes.split(",")]
     print("machine: %s cores, load %s" % (os.cpu_count(), " ".join("%.2f" % x for x in os.getloadavg())))
 
+    if args.tags:
+        tags(prog, sizes, args)
+        return
+
     results = {}
     for n in sizes:
-        corpus = os.path.join(args.work, "corpus-%d" % n)
-        if not os.path.exists(os.path.join(corpus, ".done")):
-            shutil.rmtree(corpus, ignore_errors=True)
-            subprocess.run([sys.executable, os.path.join(ROOT, "bench", "gen_corpus.py"), corpus, str(n)], check=True)
-            open(os.path.join(corpus, ".done"), "w").close()
+        corpus = make_corpus(args.work, n)
         dest = os.path.join(args.work, "dest")
         if args.once:
             once(prog, corpus, dest, n, args.scan_only)
