@@ -9,6 +9,7 @@
 
 #include "res/resource.h"
 #include "tests/e2e/driver/Driver.h"
+#include "tests/support/ID3v2Bytes.h"
 #include "tests/support/TestFiles.h"
 #include "res/Texts.h"
 
@@ -285,6 +286,62 @@ TEST_F(WorkWindow, GathersNamesOutsideTheCodePage)
     std::sort(placed.begin(), placed.end());
     EXPECT_EQ(placed, FilesUnder(dst));
     EXPECT_EQ(4u, FilesUnder(src).size());
+}
+
+TEST_F(WorkWindow, GathersSongsTaggedByTodaysToolsUnderTheirWholeNames)
+{
+    TempDir tmp;
+    const std::wstring root = L"\\\\?\\" + std::wstring(tmp.Path().begin(), tmp.Path().end());
+    const std::wstring src = root + L"\\src", dst = root + L"\\dst";
+    // CP949 bytes in frames declared Latin-1, as Korean writers of old left them.
+    const std::string buhwal = AsProgramText(L"\ubd80\ud65c"), sarang = AsProgramText(L"\uc0ac\ub791");
+    struct Song
+    {
+        const wchar_t* name;
+        Bytes bytes;
+        std::wstring artist, folder;
+    } songs[] = {
+        {L"a.mp3", MakeID3v2Mp3(2, {{"TP1", TextBody(ENC_LATIN1, L"Beyonc\u00e9")}, {"TAL", TextBody(ENC_LATIN1, L"Lemonade")}}),
+         L"Beyonc\u00e9", L"Beyonc\u00e9\\Lemonade"},
+        {L"b.mp3", MakeID3v2Mp3(3, {{"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")}, {"TALB", TextBody(ENC_UTF16, L"( )")}}),
+         L"Sigur R\u00f3s", L"Sigur R\u00f3s\\( )"},
+        {L"c.mp3", MakeID3v2Mp3(4, {{"TPE1", TextBody(ENC_UTF8, L"\u5b87\u591a\u7530 \U0001F600")}, {"TALB", TextBody(ENC_UTF8, L"First Love")}}),
+         L"\u5b87\u591a\u7530 \U0001F600", L"\u5b87\u591a\u7530 \U0001F600\\First Love"},
+        {L"d.mp3", MakeID3v2Mp3(3, {{"TPE1", Latin1Body(buhwal)}, {"TALB", Latin1Body(sarang)}}),
+         L"\ubd80\ud65c", L"\ubd80\ud65c\\\uc0ac\ub791"},
+    };
+    for (const Song& s : songs)
+        WriteFile(src + L"\\" + s.name, s.bytes);
+
+    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+    FolderChooser source = FolderChooser::Wait(m_p.Id());
+    ASSERT_TRUE(source) << source.Why();
+    ASSERT_TRUE(source.Choose(src.substr(4)));
+    ASSERT_TRUE(Answer(kOrganise, IDYES));
+    FolderChooser dest = FolderChooser::Wait(m_p.Id());
+    ASSERT_TRUE(dest) << dest.Why();
+    ASSERT_TRUE(::CreateDirectoryW(dst.c_str(), nullptr));
+    ASSERT_TRUE(dest.Choose(dst.substr(4)));
+    ASSERT_TRUE(Answer(kDone, IDOK));
+    ASSERT_TRUE(WaitButtons("110111"));
+
+    EXPECT_EQ(std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : 4 개, 성공 : 4 개, 중복파일 : 0개, 실패 : 0 개",
+              Item(IDC_STATIC_STATUS).Text());
+    ListView list = List();
+    ASSERT_EQ(4, list.RowCount());
+    std::vector<std::wstring> placed, shown, expected;
+    for (int r = 0; r < 4; ++r)
+        shown.push_back(list.CellTextW(r, 2));
+    for (const Song& s : songs) {
+        expected.push_back(s.artist);
+        placed.push_back(s.folder + L"\\" + s.name);
+        EXPECT_EQ(s.bytes, ReadFile(dst + L"\\" + s.folder + L"\\" + s.name));
+    }
+    std::sort(shown.begin(), shown.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, shown) << "the list shows the artists whole";
+    std::sort(placed.begin(), placed.end());
+    EXPECT_EQ(placed, FilesUnder(dst));
 }
 
 TEST_F(WorkWindow, AddToListQuestionKeepsOrEmptiesTheList)

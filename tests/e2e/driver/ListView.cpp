@@ -60,31 +60,37 @@ std::string ListView::HeaderText(int column) const
 
 std::string ListView::CellText(int row, int column) const
 {
+    return AsProgramText(CellTextW(row, column));
+}
+
+std::wstring ListView::CellTextW(int row, int column) const
+{
     if (!Exists())
-        return "";
+        return L"";
     // Grow the buffer until the text fits with room to spare: a text that
     // fills it exactly may have been cut.
     for (size_t cap = 512; cap <= kMaxText; cap *= 4) {
-        RemoteMemory mem(ProcessId(), sizeof(LVITEMA) + cap);
-        LVITEMA item = {};
+        RemoteMemory mem(ProcessId(), sizeof(LVITEMW) + cap * sizeof(wchar_t));
+        LVITEMW item = {};
         item.mask = LVIF_TEXT;
         item.iItem = row;
         item.iSubItem = column;
-        item.pszText = static_cast<char*>(mem.At(sizeof(item)));
+        item.pszText = static_cast<wchar_t*>(mem.At(sizeof(item)));
         item.cchTextMax = static_cast<int>(cap);
-        if (!mem.IsValid() || !mem.Write(0, &item, sizeof(item)) || !mem.Write(sizeof(item), "", 1))
-            return "";
-        LRESULT len = Ask(LVM_GETITEMTEXTA, row, mem.Param(), -1);
+        const wchar_t empty = 0;
+        if (!mem.IsValid() || !mem.Write(0, &item, sizeof(item)) || !mem.Write(sizeof(item), &empty, sizeof empty))
+            return L"";
+        LRESULT len = Ask(LVM_GETITEMTEXTW, row, mem.Param(), -1);
         if (len < 0)
-            return "";
-        std::vector<char> buf(cap + 1, '\0');
-        if (!mem.Read(sizeof(item), buf.data(), cap))
-            return "";
-        size_t got = strnlen(buf.data(), cap);
+            return L"";
+        std::vector<wchar_t> buf(cap + 1, L'\0');
+        if (!mem.Read(sizeof(item), buf.data(), cap * sizeof(wchar_t)))
+            return L"";
+        size_t got = wcsnlen(buf.data(), cap);
         if (got + 1 < cap)
-            return std::string(buf.data(), got);
+            return std::wstring(buf.data(), got);
     }
-    return "";
+    return L"";
 }
 
 std::vector<std::string> ListView::RowTexts(int row) const

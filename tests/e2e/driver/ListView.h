@@ -21,6 +21,7 @@ public:
     std::string HeaderText(int column) const;
     // Any length; an owner-data list fills it through its parent.
     std::string CellText(int row, int column) const;
+    std::wstring CellTextW(int row, int column) const;
     std::vector<std::string> RowTexts(int row) const;
     // The first selected row, or -1.
     int SelectedRow() const;

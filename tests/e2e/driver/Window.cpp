@@ -74,16 +74,36 @@ bool Window::Exists() const { return m_h && ::IsWindow(m_h); }
 
 std::string Window::Text() const
 {
+    return AsProgramText(WideText());
+}
+
+std::wstring Window::WideText() const
+{
     if (!Exists())
-        return "";
+        return L"";
     DWORD_PTR len = 0;
-    if (!Send(m_h, WM_GETTEXTLENGTH, 0, 0, &len))
+    if (!::SendMessageTimeoutW(m_h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeout, &len))
+        return L"";
+    std::vector<wchar_t> buf(len + 2, L'\0');
+    DWORD_PTR r = 0;
+    if (!::SendMessageTimeoutW(m_h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
+                               SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeout, &r))
+        return L"";
+    return std::wstring(buf.data(), wcsnlen(buf.data(), buf.size()));
+}
+
+std::string AsProgramText(const std::wstring& text)
+{
+    // The program's own CP949 form: '?' for what the code page cannot spell,
+    // never the look-alike letter an ANSI request would get.
+    if (text.empty())
         return "";
-    // The length may count characters where the text comes back in bytes.
-    std::vector<char> buf(2 * len + 2, '\0');
-    if (!Send(m_h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data())))
-        return "";
-    return std::string(buf.data(), strnlen(buf.data(), buf.size()));
+    const int n = ::WideCharToMultiByte(949, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0, "?",
+                                        nullptr);
+    std::string out(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(949, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), &out[0], n, "?", nullptr);
+    return out;
 }
 
 std::string Window::Caption() const

@@ -22,6 +22,10 @@ constexpr UINT kSendTimeout = 5000;
 
 // A window of any process, by handle; not owned. Lookups that find nothing
 // return an empty Window that says why (Why()).
+// A whole text as the program spells it in CP949: '?' for what the code
+// page cannot spell.
+std::string AsProgramText(const std::wstring& text);
+
 class Window
 {
 public:
@@ -37,7 +41,9 @@ public:
     bool Exists() const;
     // The window's text through WM_GETTEXT, which is carried across processes:
     // a caption, a label, a button's or an edit box's text, as CP949 bytes.
+    // The text in the program's CP949 form, and whole.
     std::string Text() const;
+    std::wstring WideText() const;
     // A top-level window's caption as the system keeps it, without asking the
     // window: answers even while its program hangs.
     std::string Caption() const;
