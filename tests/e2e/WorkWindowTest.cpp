@@ -120,6 +120,21 @@ protected:
             return Fail("the chooser asks \"" + fc.Title() + "\", not \"" + title + "\"");
         return path.empty() ? fc.Cancel() : fc.Choose(path);
     }
+    // A scan of src (long-path form) copied into dst, a new folder.
+    void CopyTree(const std::wstring& src, const std::wstring& dst)
+    {
+        ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
+        FolderChooser source = FolderChooser::Wait(m_p.Id());
+        ASSERT_TRUE(source) << source.Why();
+        ASSERT_TRUE(source.Choose(src.substr(4)));
+        ASSERT_TRUE(Answer(kOrganise, IDYES));
+        FolderChooser dest = FolderChooser::Wait(m_p.Id());
+        ASSERT_TRUE(dest) << dest.Why();
+        ASSERT_TRUE(::CreateDirectoryW(dst.c_str(), nullptr));
+        ASSERT_TRUE(dest.Choose(dst.substr(4)));
+        ASSERT_TRUE(Answer(kDone, IDOK));
+        ASSERT_TRUE(WaitButtons("110111"));
+    }
     // A scan of the folder whose pass is declined.
     void ScanDeclined(const std::string& folder)
     {
@@ -254,17 +269,7 @@ TEST_F(WorkWindow, GathersNamesOutsideTheCodePage)
     for (const Song& s : songs)
         WriteFile(src + L"\\" + s.rel, MakeMp3(Tagged("Band", "Disc"), 300, Bytes::value_type(s.rel.size())));
 
-    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
-    FolderChooser source = FolderChooser::Wait(m_p.Id());
-    ASSERT_TRUE(source) << source.Why();
-    ASSERT_TRUE(source.Choose(src.substr(4)));
-    ASSERT_TRUE(Answer(kOrganise, IDYES));
-    FolderChooser dest = FolderChooser::Wait(m_p.Id());
-    ASSERT_TRUE(dest) << dest.Why();
-    ASSERT_TRUE(::CreateDirectoryW(dst.c_str(), nullptr));
-    ASSERT_TRUE(dest.Choose(dst.substr(4)));
-    ASSERT_TRUE(Answer(kDone, IDOK));
-    ASSERT_TRUE(WaitButtons("110111"));
+    ASSERT_NO_FATAL_FAILURE(CopyTree(src, dst));
 
     const std::string srcText = tmp.Path() + "\\Caf? del Mar";
     EXPECT_EQ(std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : 4 개, 성공 : 3 개, 중복파일 : 0개, 실패 : 1 개",
@@ -313,17 +318,7 @@ TEST_F(WorkWindow, GathersSongsTaggedByTodaysToolsUnderTheirWholeNames)
     for (const Song& s : songs)
         WriteFile(src + L"\\" + s.name, s.bytes);
 
-    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
-    FolderChooser source = FolderChooser::Wait(m_p.Id());
-    ASSERT_TRUE(source) << source.Why();
-    ASSERT_TRUE(source.Choose(src.substr(4)));
-    ASSERT_TRUE(Answer(kOrganise, IDYES));
-    FolderChooser dest = FolderChooser::Wait(m_p.Id());
-    ASSERT_TRUE(dest) << dest.Why();
-    ASSERT_TRUE(::CreateDirectoryW(dst.c_str(), nullptr));
-    ASSERT_TRUE(dest.Choose(dst.substr(4)));
-    ASSERT_TRUE(Answer(kDone, IDOK));
-    ASSERT_TRUE(WaitButtons("110111"));
+    ASSERT_NO_FATAL_FAILURE(CopyTree(src, dst));
 
     EXPECT_EQ(std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : 4 개, 성공 : 4 개, 중복파일 : 0개, 실패 : 0 개",
               Item(IDC_STATIC_STATUS).Text());
