@@ -24,6 +24,9 @@ packages=(
     # Checks of the packages users get (tests/package).
     lintian desktop-file-utils
     fonts-nanum
+    # Names outside Hangul: Latin letters with accents, kanji, symbols. The
+    # Korean faces lack them; the prefix links these in (wine-env.sh).
+    fonts-dejavu-core fonts-wqy-microhei fonts-symbola
     googletest
     locales
     python3

@@ -29,7 +29,7 @@ export HOME=$SORVANE_ROOT/.wine/home
 mkdir -p "$HOME"
 
 # Bump when the prefix's settings below change, so existing prefixes get them.
-SORVANE_PREFIX_VERSION=2
+SORVANE_PREFIX_VERSION=3
 
 sorvane_wine_prefix() {
     [ -f "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION" ] && return 0
@@ -55,8 +55,17 @@ sorvane_wine_prefix() {
                 '"Gulim"="NanumGothic"' '"Tahoma"="NanumGothic"' '' \
                 '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' \
                 '"Managed"="N"' > "$reg"
+            # Names outside Hangul (accents, kanji, symbols) are drawn from
+            # faces linked behind the Korean one, as Windows links its own.
+            local face ok=1
+            for face in "Microsoft Sans Serif" "Gulim" "MS Shell Dlg" "NanumGothic"; do
+                wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                    /v "$face" /t REG_MULTI_SZ /f \
+                    /d 'DejaVuSans.ttf,DejaVu Sans\0wqy-microhei.ttc,WenQuanYi Micro Hei\0Symbola_hint.ttf,Symbola' \
+                    >/dev/null 2>&1 || ok=0
+            done
             # Marked ready only when it is: a failed set-up is tried again next time.
-            if [ -f "$WINEPREFIX/system.reg" ] && wine regedit "$reg" >/dev/null 2>&1; then
+            if [ -f "$WINEPREFIX/system.reg" ] && [ $ok = 1 ] && wine regedit "$reg" >/dev/null 2>&1; then
                 wineserver -w
                 touch "$WINEPREFIX/.sorvane-ready-$SORVANE_PREFIX_VERSION"
             else
