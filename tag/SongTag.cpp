@@ -9,16 +9,18 @@ enum : size_t { TEXT_FIELD_BYTES = 30, YEAR_BYTES = 4, COMMENT_WITH_TRACK_BYTES 
 
 const UINT CP_LATIN1 = 28591;
 
-// What a writer encoding in code page cp makes of a text: '?' for what the
-// code page cannot spell.
+// What a writer encoding in code page cp makes of a text: '?' for each
+// character the code page cannot spell. Never a look-alike letter: the
+// system's best fit would turn "Beyonc\u00E9" into "Beyonce" (CP949) and
+// "\u0101" into "a" (Latin-1), where the writers this undoes leave '?'.
 std::string Encoded(const std::wstring& text, UINT cp)
 {
-    if (text.empty())
-        return std::string();
-    const int n = ::WideCharToMultiByte(cp, 0, text.data(), int(text.size()), nullptr, 0, "?", nullptr);
-    std::string bytes(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        ::WideCharToMultiByte(cp, 0, text.data(), int(text.size()), &bytes[0], n, "?", nullptr);
+    if (cp != CP_LATIN1)
+        return TextFromWide(text);
+    std::string bytes(text.size(), '?');
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] <= 0xFF)
+            bytes[i] = char(text[i]);
     return bytes;
 }
 
