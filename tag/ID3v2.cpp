@@ -75,21 +75,11 @@ bool IsDoubleByteTrail(unsigned char c)
     return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A) || (c >= 0x81 && c <= 0xFE);
 }
 
-// Valid CP949 with at least one double-byte character: every byte from 0x80
-// up starts a pair, and the code page knows each pair.
+// Valid CP949 with at least one double-byte character.
 bool IsDoubleByteCP949(const char* bytes, size_t size)
 {
-    bool bPair = false;
-    for (size_t i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80)
-            continue;
-        if (!IsDoubleByteLead(c) || i + 1 >= size || !IsDoubleByteTrail(static_cast<unsigned char>(bytes[i + 1])))
-            return false;
-        bPair = true;
-        ++i;
-    }
-    return bPair && ::MultiByteToWideChar(CP_TEXTS, MB_ERR_INVALID_CHARS, bytes, int(size), nullptr, 0) > 0;
+    const bool bPair = std::any_of(bytes, bytes + size, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return bPair && IsValidCP949(bytes, size);
 }
 
 class CCP949Latin1 : public TagLib::ID3v2::Latin1StringHandler
@@ -619,6 +609,22 @@ bool WholeUnsynchronised(const CTagHead& head)
 }
 
 } // namespace
+
+bool IsValidCP949(const char* bytes, size_t size)
+{
+    // Every byte from 0x80 up starts a pair, and the code page knows each
+    // pair (the system is asked too: the ranges alone let some unknown
+    // pairs through).
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80)
+            continue;
+        if (!IsDoubleByteLead(c) || i + 1 >= size || !IsDoubleByteTrail(static_cast<unsigned char>(bytes[i + 1])))
+            return false;
+        ++i;
+    }
+    return size == 0 || ::MultiByteToWideChar(CP_TEXTS, MB_ERR_INVALID_CHARS, bytes, int(size), nullptr, 0) > 0;
+}
 
 std::wstring Latin1FrameText(const char* bytes, size_t size)
 {

@@ -43,6 +43,8 @@ TEST(SongFields, WhichTagHolds)
 {
     const std::wstring lift = L"Lift Your Skinny Fists Like Antennas to Heaven";
     const std::wstring isora = L"\uC774\uC18C\uB77C";   // 이소라
+    // 39 UTF-8 bytes: a 30-byte field ends inside a syllable.
+    const std::wstring utf8Long = L"Album \uC774\uC18C\uB77C \uB208\uBB3C \uBC14\uB78C\uC774 \uBD84\uB2E4";
     // 31 CP949 bytes: a 30-byte field ends inside the last syllable.
     const std::wstring odd = L"A\uAC00\uB098\uB2E4\uB77C\uB9C8\uBC14\uC0AC\uC544\uC790\uCC28\uCE74\uD0C0\uD30C\uD558\uAC70";
     struct Case
@@ -71,6 +73,10 @@ TEST(SongFields, WhichTagHolds)
         {"empty ID3v2 field", true, "Album", L"", RECORD},
         {"Beyonc\xE9 by a Latin-1 writer", true, "Beyonc\xE9", L"Beyonc\u00E9", ID3V2},
         {"Beyonc\xE9 by a CP949 writer", true, "Beyonc?", L"Beyonc\u00E9", ID3V2},
+        {"Hangul in UTF-8 (ffmpeg's record)", true, Cut(Utf8(isora), 30), isora, ID3V2},
+        {"Beyonc\xE9 in UTF-8, which CP949 reads as a Hangul syllable", true, Cut(Utf8(L"Beyonc\u00E9"), 30), L"Beyonc\u00E9", ID3V2},
+        {"UTF-8 cut inside a character", true, Cut(Utf8(utf8Long), 30), utf8Long, ID3V2},
+        {"UTF-8 cut before a character", true, Cut(Utf8(utf8Long), 29), utf8Long, ID3V2},
         {"a real question mark", true, "Why?", L"Why?", RECORD},
         {"question marks that are no lost characters", true, "???", L"Album", RECORD},
         {"Hangul by a Latin-1 writer, cut", true, std::string(30, '?'),
@@ -141,6 +147,10 @@ TEST(SongFields, RecordMayBeLossy)
         {"a field one byte short of full (a split pair left out)", Tagged(std::string(29, 'a'), "Album"), true},
         {"a comment of 28 bytes beside a track", [] { TagFields f = Tagged("A", "B"); f.comment = std::string(28, 'c'); f.track = 1; return f; }(), true},
         {"a year of four digits", [] { TagFields f = Tagged("A", "B"); f.year = "1999"; return f; }(), false},
+        {"Hangul in CP949", Tagged("\xC0\xCC\xBC\xD2\xB6\xF3", "\xB4\xAB\xB9\xB0"), false},
+        {"accents of a Latin-1 writer", Tagged("Beyonc\xE9", "Lemonade"), true},
+        {"accents of a Latin-1 writer that pass for a pair", Tagged("Bj\xF6rk", "Post"), true},
+        {"UTF-8", Tagged("\xEC\x9D\xB4\xEC\x86\x8C\xEB\x9D\xBC", "Album"), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
