@@ -521,7 +521,10 @@ bool KeepFrames(int version, unsigned char tagFlags, CTagBody& body, std::string
         unsigned char header[HEADER_SIZE];
         if (!body.Read(pos, headerSize, header) || header[0] == 0)
             break;   // padding
-        if (!IsFrameId(header, version == 2 ? 3 : 4))
+        // Some versions of a well-known player wrote v2.2 frames (a three-
+        // letter id and a zero) into v2.3 tags.
+        const bool bShortId = version == 3 && header[3] == 0 && IsFrameId(header, 3);
+        if (!bShortId && !IsFrameId(header, version == 2 ? 3 : 4))
             break;
         uint64_t size;
         if (version == 2)
@@ -532,13 +535,13 @@ bool KeepFrames(int version, unsigned char tagFlags, CTagBody& body, std::string
             size = V24FrameSize(body, pos, header);
         if (size > end - pos - headerSize)
             break;   // larger than the tag: nothing after it can be trusted
-        const int want = WantedIndex(version, header);
+        const int want = WantedIndex(bShortId ? 2 : version, header);
         if (want >= 0 && kept_of[want] < g_Wanted[want].nKeep && size > 0 && size <= KEPT_FRAME_LIMIT) {
             std::string data(size_t(size), '\0');
             if (!body.Read(pos + headerSize, data.size(), reinterpret_cast<unsigned char*>(&data[0])))
                 break;
             if (Unwrapped(version, tagFlags, header, data) && PlainText(want == WANTED_COUNT - 1, data)) {
-                AppendFrame(version, header, data, kept);
+                AppendFrame(version, bShortId ? reinterpret_cast<const unsigned char*>(g_Wanted[want].v23) : header, data, kept);
                 ++kept_of[want];
             }
         }

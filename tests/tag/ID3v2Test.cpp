@@ -297,6 +297,10 @@ TEST(ID3v2Parse, HostileTags)
              return Tag(4, frames);
          }(), 4, L"First"},
         {"footer flag on a v2.3 tag means nothing", Tag(3, title, FOOTER), 3, L"Kept"},
+        {"v2.2 frames in a v2.3 tag, as a player once wrote them",
+         Tag(3, Frame(3, std::string("TCP\0", 4), Text(LATIN1, B("1"))) + Frame(3, std::string("TT2\0", 4), Text(LATIN1, B("Kept"))) +
+                    Frame(3, "TPE1", Text(LATIN1, B("After")))),
+         3, L"Kept", L"After"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
