@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwctype>
 #include <mutex>
-#include <new>
+#include <exception>
 #include <vector>
 
 #include <commentsframe.h>

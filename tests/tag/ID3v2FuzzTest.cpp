@@ -38,6 +38,10 @@ std::vector<Bytes> Seeds()
         Tag(3, Frame(3, "TIT2", BigEndian(50, 4) + Bytes(20, 0x9C), 0x0080) + Frame(3, "TPE1", Bytes{0x80} + B("xx"), 0x0040) +
                    Frame(3, "TALB", Text(LATIN1, B("Beyonc\xE9"))) + Frame(3, "TYER", Text(LATIN1, B("2016"))),
             0, 64),
+        // A picture larger than the reader's window before the title.
+        Tag(4, Frame(4, "TPE1", Text(LATIN1, B("Before"))) + Frame(4, "APIC", Bytes(70000, 0x5A)) +
+                   Frame(4, "TIT2", Text(UTF16, Utf16LE(L"After"))),
+            0, 100),
     };
 }
 
