@@ -1,12 +1,14 @@
 #include "tag/ID3v2.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwctype>
 #include <mutex>
-#include <new>
+#include <exception>
 #include <vector>
 
-#include <attachedpictureframe.h>
 #include <commentsframe.h>
+#include <id3v1genres.h>
 #include <id3v2frame.h>
 #include <id3v2header.h>
 #include <id3v2tag.h>
@@ -18,13 +20,42 @@
 #include "afx/WidePath.h"
 #include "tag/Genre.h"
 
+// The tag's own structure (unsynchronisation of the whole tag, the extended
+// header, the footer, frame flags, frame sizes) is walked here, and only the
+// frames a song is listed by are handed to the library, rebuilt plain: the
+// library's walk skips 4 bytes too few after a v2.3 extended header, drops a
+// small last frame of a tag with a footer and reads UTF-16 without a byte
+// order mark as nothing; and what the walk keeps is bounded whatever size a
+// tag claims.
+
 namespace {
 
 enum : int { HEADER_SIZE = 10, ID3V1_SIZE = 128 };
+enum : unsigned char { FLAG_UNSYNC = 0x80, FLAG_EXTENDED = 0x40, FLAG_FOOTER = 0x10 };
+
+// Bounds that keep a tag's cost independent of the size it claims. The scan
+// reads tags on three threads of a 32-bit process; a tag of hundreds of
+// megabytes is nearly all picture (or junk), and a name, a year or a comment
+// never needs more than a few hundred bytes.
+// - A frame the program lists is kept up to 64 KB; a larger one is passed
+//   over unread.
+const uint64_t KEPT_FRAME_LIMIT = 64 * 1024;
+// - The walk reads the tag through a window of this size, so that a tag of
+//   a few kilobytes is one request and a large one costs a request per frame
+//   header, never its pictures.
+const size_t WINDOW_BYTES = 64 * 1024;
+// - At most this many frame headers: real tags hold tens of frames; a tag of
+//   millions of tiny frames is junk, and ends here in bounded time.
+const int FRAMES_WALKED_LIMIT = 10000;
+// - A tag unsynchronised as a whole (v2.2, v2.3) cannot be walked on the
+//   disk, since its frame sizes count the bytes after the zeros are dropped:
+//   only its first megabyte is read. The frames a song is listed by come
+//   first in nearly every tag; a picture of more than that before them costs
+//   the fields after it.
+const size_t UNSYNC_PREFIX_LIMIT = 1024 * 1024;
 
 // The library parses a tag through a file; this one is a tag's bytes in
-// memory, so that a tag is read from the disk in one request and never
-// written back.
+// memory, so that a tag is never written back.
 class CMemoryFile : public TagLib::File
 {
 public:
@@ -44,21 +75,11 @@ bool IsDoubleByteTrail(unsigned char c)
     return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A) || (c >= 0x81 && c <= 0xFE);
 }
 
-// Valid CP949 with at least one double-byte character: every byte from 0x80
-// up starts a pair, and the code page knows each pair.
+// Valid CP949 with at least one double-byte character.
 bool IsDoubleByteCP949(const char* bytes, size_t size)
 {
-    bool bPair = false;
-    for (size_t i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80)
-            continue;
-        if (!IsDoubleByteLead(c) || i + 1 >= size || !IsDoubleByteTrail(static_cast<unsigned char>(bytes[i + 1])))
-            return false;
-        bPair = true;
-        ++i;
-    }
-    return bPair && ::MultiByteToWideChar(CP_TEXTS, MB_ERR_INVALID_CHARS, bytes, int(size), nullptr, 0) > 0;
+    const bool bPair = std::any_of(bytes, bytes + size, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return bPair && IsValidCP949(bytes, size);
 }
 
 class CCP949Latin1 : public TagLib::ID3v2::Latin1StringHandler
@@ -88,20 +109,27 @@ std::wstring Wide(const TagLib::String& s)
 // A frame's values as one text; several values (a v2.4 list) joined by ", ".
 std::wstring FrameText(const TagLib::ID3v2::Tag& tag, const char* id)
 {
-    const TagLib::ID3v2::FrameList& frames = tag.frameListMap()[id];
+    const TagLib::ID3v2::FrameList& frames = tag.frameList(id);
     if (frames.isEmpty())
         return std::wstring();
     const auto* text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frames.front());
     if (!text)
-        return Wide(frames.front()->toString());
+        return std::wstring();
     std::wstring joined;
     const TagLib::StringList values = text->fieldList();
     for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it->isEmpty())
+            continue;
         if (!joined.empty())
             joined += L", ";
         joined += Wide(*it);
     }
     return joined;
+}
+
+bool IsDigits(const std::wstring& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
 // "3/12" and "03" give 3; a text that starts with no digit gives 0.
@@ -142,43 +170,63 @@ bool SameLettersIgnoringCase(const std::wstring& a, const char* b)
     return i == a.size() && !b[i];
 }
 
-// "(17)", "17", "Rock" and "(17)Rock" name genre 17; "(200)", "K-Pop" name
-// none of the list and are kept as text.
+// The genre a name or number names, or -1. A number outside the list names
+// none (an ID3v1 record's 200 shows as no genre either); a name is matched in
+// the list's spelling, any case, or in the spelling the library corrected
+// ("Psychedelic" for "Psychadelic"), which it uses when it drops the number
+// of "(67)Psychedelic".
+int GenreNamed(const std::wstring& value)
+{
+    if (IsDigits(value))
+        return value.size() <= 3 && std::stoi(value) < GENRE_COUNT ? std::stoi(value) : -1;
+    for (int g = 0; g < GENRE_COUNT; ++g)
+        if (SameLettersIgnoringCase(value, g_GenreNames[g]))
+            return g;
+    const int g = TagLib::ID3v1::genreIndex(TagLib::String(value));
+    return g >= 0 && g < GENRE_COUNT ? g : -1;
+}
+
+// "(17)", "17", "Rock" and "(17)Rock" name genre 17; "K-Pop" names none of
+// the list and is kept as text; "(200)" names nothing.
 void PutGenre(const TagLib::ID3v2::Tag& tag, CID3v2Fields& out)
 {
-    const TagLib::ID3v2::FrameList& frames = tag.frameListMap()["TCON"];
+    const TagLib::ID3v2::FrameList& frames = tag.frameList("TCON");
     const auto* text = frames.isEmpty() ? nullptr : dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frames.front());
     if (!text)
         return;
-    // The library has already split "(17)Rock" into "17" and "Rock".
+    // The library splits "(17)Rock" into its parts already; a value it left
+    // whole (a UTF-16 one it could not read first) is split here.
     const TagLib::StringList values = text->fieldList();
     for (auto it = values.begin(); it != values.end(); ++it) {
         std::wstring value = Wide(*it);
-        if (value.size() > 2 && value.front() == L'(' && value.back() == L')')
-            value = value.substr(1, value.size() - 2);
-        bool bNumber = !value.empty() && value.size() <= 3;
-        for (wchar_t c : value)
-            bNumber = bNumber && c >= L'0' && c <= L'9';
-        if (bNumber && std::stoi(value) < GENRE_COUNT) {
-            out.nGenre = std::stoi(value);
-            out.strGenre.clear();
-            return;
-        }
-        for (int g = 0; g < GENRE_COUNT; ++g) {
-            if (SameLettersIgnoringCase(value, g_GenreNames[g])) {
+        while (value.size() > 2 && value.front() == L'(') {
+            const size_t close = value.find(L')');
+            if (close == std::wstring::npos || !IsDigits(value.substr(1, close - 1)))
+                break;
+            const int g = GenreNamed(value.substr(1, close - 1));
+            if (g >= 0) {
                 out.nGenre = g;
                 out.strGenre.clear();
                 return;
             }
+            value = value.substr(close + 1);
         }
-        if (out.strGenre.empty())
+        if (value.empty())
+            continue;
+        const int g = GenreNamed(value);
+        if (g >= 0) {
+            out.nGenre = g;
+            out.strGenre.clear();
+            return;
+        }
+        if (out.strGenre.empty() && !IsDigits(value))
             out.strGenre = value;
     }
 }
 
 std::wstring FirstComment(const TagLib::ID3v2::Tag& tag)
 {
-    const TagLib::ID3v2::FrameList& frames = tag.frameListMap()["COMM"];
+    const TagLib::ID3v2::FrameList& frames = tag.frameList("COMM");
     for (auto it = frames.begin(); it != frames.end(); ++it) {
         const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(*it);
         if (comment && comment->description().isEmpty())
@@ -196,10 +244,396 @@ bool ReadAt(HANDLE hFile, uint64_t offset, void* buffer, DWORD size)
            nRead == size;
 }
 
+uint32_t BigEndian32(const unsigned char* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+bool IsSynchsafe(const unsigned char* p)
+{
+    return !((p[0] | p[1] | p[2] | p[3]) & 0x80);
+}
+
+uint32_t Synchsafe32(const unsigned char* p)
+{
+    return (uint32_t(p[0]) << 21) | (uint32_t(p[1]) << 14) | (uint32_t(p[2]) << 7) | p[3];
+}
+
+// Drops the zero unsynchronisation puts after every 0xFF.
+std::string Resynchronised(const unsigned char* data, size_t size)
+{
+    std::string out;
+    out.reserve(size);
+    for (size_t i = 0; i < size; ++i) {
+        out.push_back(char(data[i]));
+        if (data[i] == 0xFF && i + 1 < size && data[i + 1] == 0)
+            ++i;
+    }
+    return out;
+}
+
+// A tag's body (what follows its header), read at offsets within it.
+class CTagBody
+{
+public:
+    virtual ~CTagBody() = default;
+    virtual uint64_t Size() const = 0;
+    virtual bool Read(uint64_t pos, size_t n, unsigned char* out) = 0;
+};
+
+class CMemoryBody : public CTagBody
+{
+public:
+    CMemoryBody(const unsigned char* data, size_t size) : m_data(data), m_size(size) {}
+    uint64_t Size() const override { return m_size; }
+    bool Read(uint64_t pos, size_t n, unsigned char* out) override
+    {
+        if (pos > m_size || n > m_size - pos)
+            return false;
+        std::memcpy(out, m_data + pos, n);
+        return true;
+    }
+
+private:
+    const unsigned char* m_data;
+    size_t m_size;
+};
+
+class CFileBody : public CTagBody
+{
+public:
+    CFileBody(HANDLE hFile, uint64_t offset, uint64_t size) : m_hFile(hFile), m_offset(offset), m_size(size) {}
+    uint64_t Size() const override { return m_size; }
+    bool Read(uint64_t pos, size_t n, unsigned char* out) override
+    {
+        if (pos > m_size || n > m_size - pos)
+            return false;
+        if (pos < m_windowAt || pos + n > m_windowAt + m_window.size()) {
+            const size_t len = size_t(std::min<uint64_t>(std::max(n, WINDOW_BYTES), m_size - pos));
+            m_window.resize(len);
+            m_windowAt = pos;
+            if (!ReadAt(m_hFile, m_offset + pos, m_window.data(), DWORD(len))) {
+                m_window.clear();
+                return false;
+            }
+        }
+        std::memcpy(out, m_window.data() + (pos - m_windowAt), n);
+        return true;
+    }
+
+private:
+    HANDLE m_hFile;
+    uint64_t m_offset, m_size;
+    std::vector<unsigned char> m_window;
+    uint64_t m_windowAt = 0;
+};
+
+// The frames a song is listed by, in v2.2's ids and in v2.3/v2.4's, and how
+// many of each the walk keeps: the first of a text, the comments up to the
+// first without a description (a few suffice; some taggers write dozens).
+struct CWanted
+{
+    const char* v22;
+    const char* v23;
+    int nKeep;
+};
+const CWanted g_Wanted[] = {
+    {"TT2", "TIT2", 1}, {"TP1", "TPE1", 1}, {"TAL", "TALB", 1}, {"TRK", "TRCK", 1}, {"TYE", "TYER", 1},
+    {"", "TDRC", 1},    {"TCO", "TCON", 1}, {"COM", "COMM", 16},
+};
+enum { WANTED_COUNT = sizeof g_Wanted / sizeof *g_Wanted };
+
+int WantedIndex(int version, const unsigned char* id)
+{
+    for (int i = 0; i < WANTED_COUNT; ++i) {
+        const char* want = version == 2 ? g_Wanted[i].v22 : g_Wanted[i].v23;
+        if (*want && std::memcmp(want, id, version == 2 ? 3 : 4) == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool IsFrameId(const unsigned char* id, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (!((id[i] >= 'A' && id[i] <= 'Z') || (id[i] >= '0' && id[i] <= '9')))
+            return false;
+    return true;
+}
+
+// The frame's data as written before the frame flags wrapped it; false for
+// a frame that cannot be read (compressed: the library is built without
+// zlib, so no frame can make the reader allocate more than its own size;
+// encrypted; too short for what its flags announce).
+bool Unwrapped(int version, unsigned char tagFlags, const unsigned char* header, std::string& data)
+{
+    if (version == 3) {
+        const unsigned char flags = header[9];
+        if (flags & 0xC0)
+            return false;
+        if (flags & 0x20) {   // a grouping byte first
+            if (data.empty())
+                return false;
+            data.erase(0, 1);
+        }
+        return true;
+    }
+    if (version == 4) {
+        const unsigned char flags = header[9];
+        if (flags & 0x0C)
+            return false;
+        if ((tagFlags & FLAG_UNSYNC) || (flags & 0x02))
+            data = Resynchronised(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+        const size_t skip = ((flags & 0x40) ? 1 : 0) + ((flags & 0x01) ? 4 : 0);
+        if (data.size() < skip)
+            return false;
+        data.erase(0, skip);
+    }
+    return true;
+}
+
+// How plausible a UTF-16 text is in one byte order: Hangul counts most in
+// this program's world, then the letters of European names and CJK.
+int Plausibility(const std::string& s, size_t from, size_t to, bool bigEndian)
+{
+    int score = 0;
+    for (size_t i = from; i + 1 < to; i += 2) {
+        const unsigned char a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
+        const unsigned c = bigEndian ? (a << 8) | b : (b << 8) | a;
+        if ((c >= 0xAC00 && c <= 0xD7A3) || (c >= 0x3130 && c <= 0x318F))
+            score += 2;
+        else if ((c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0x17F) || (c >= 0x3000 && c <= 0x30FF) ||
+                 (c >= 0x4E00 && c <= 0x9FFF))
+            score += 1;
+    }
+    return score;
+}
+
+// UTF-16 without a byte order mark, which the library reads as nothing: each
+// value that lacks a mark gets the one its bytes make most plausible
+// (little-endian, as Windows writers wrote it, where nothing tells).
+void MarkUtf16(std::string& data, size_t from)
+{
+    std::string out = data.substr(0, from);
+    size_t start = from;
+    while (start <= data.size()) {
+        size_t end = start;
+        while (end + 1 < data.size() && !(data[end] == 0 && data[end + 1] == 0))
+            end += 2;
+        if (end + 1 >= data.size())
+            end = data.size();
+        const unsigned char a = start + 1 < end ? static_cast<unsigned char>(data[start]) : 0;
+        const unsigned char b = start + 1 < end ? static_cast<unsigned char>(data[start + 1]) : 0;
+        const bool bMarked = (a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF);
+        if (start + 1 < end && !bMarked)
+            out += Plausibility(data, start, end, true) > Plausibility(data, start, end, false) ? "\xFE\xFF" : "\xFF\xFE";
+        out.append(data, start, end - start);
+        if (end >= data.size())
+            break;
+        out.append(2, '\0');
+        start = end + 2;
+    }
+    data.swap(out);
+}
+
+// The frame's text as the library reads it well; false for an encoding no
+// version defines.
+bool PlainText(bool bComment, std::string& data)
+{
+    if (data.empty())
+        return false;
+    const unsigned char encoding = static_cast<unsigned char>(data[0]);
+    if (encoding > 3)
+        return false;
+    if (encoding == 1 && data.size() >= (bComment ? 4u : 1u))
+        MarkUtf16(data, bComment ? 4 : 1);
+    return true;
+}
+
+void AppendFrame(int version, const unsigned char* id, const std::string& data, std::string& kept)
+{
+    // v2.2 frames stay v2.2 (the library converts their ids); v2.4 frames
+    // are written as v2.3 ones, whose plain sizes the library never second-
+    // guesses (it has a guess for v2.4 sizes that some writers got wrong).
+    const uint32_t n = uint32_t(data.size());
+    if (version == 2) {
+        kept.append(reinterpret_cast<const char*>(id), 3);
+        kept.push_back(char(n >> 16));
+        kept.push_back(char(n >> 8));
+        kept.push_back(char(n));
+    } else {
+        kept.append(reinterpret_cast<const char*>(id), 4);
+        for (int i = 3; i >= 0; --i)
+            kept.push_back(char(n >> (8 * i)));
+        kept.append(2, '\0');
+    }
+    kept += data;
+}
+
+// The size of a v2.4 frame: synchsafe, or a plain integer where a writer got
+// that wrong and only the plain reading lands on the next frame.
+uint64_t V24FrameSize(CTagBody& body, uint64_t pos, const unsigned char* header)
+{
+    const uint64_t plain = BigEndian32(header + 4);
+    if (!IsSynchsafe(header + 4))
+        return plain;
+    const uint64_t safe = Synchsafe32(header + 4);
+    if (safe <= 127)
+        return safe;
+    auto landsOnFrame = [&](uint64_t size) {
+        const uint64_t next = pos + HEADER_SIZE + size;
+        unsigned char id[4];
+        if (next == body.Size())
+            return true;
+        return next < body.Size() && body.Size() - next >= 4 && body.Read(next, 4, id) && (id[0] == 0 || IsFrameId(id, 4));
+    };
+    return !landsOnFrame(safe) && landsOnFrame(plain) ? plain : safe;
+}
+
+// Walks a tag's frames and keeps those a song is listed by, plain (no
+// flags, no unsynchronisation, UTF-16 marked) in kept. False when the tag is
+// broken: an extended header that does not fit.
+bool KeepFrames(int version, unsigned char tagFlags, CTagBody& body, std::string& kept)
+{
+    const uint64_t end = body.Size();
+    uint64_t pos = 0;
+    if ((tagFlags & FLAG_EXTENDED) && version >= 3) {
+        unsigned char size[4];
+        if (!body.Read(0, 4, size))
+            return false;
+        uint64_t extended;
+        if (version == 3) {
+            extended = 4 + uint64_t(BigEndian32(size));   // the size counts what follows it
+        } else {
+            if (!IsSynchsafe(size))
+                return false;
+            extended = Synchsafe32(size);   // the size counts itself
+            if (extended < 6)
+                return false;
+        }
+        if (extended > end)
+            return false;
+        pos = extended;
+    }
+    const size_t headerSize = version == 2 ? 6 : 10;
+    int kept_of[WANTED_COUNT] = {};
+    for (int n = 0; n < FRAMES_WALKED_LIMIT && end - pos >= headerSize; ++n) {
+        unsigned char header[HEADER_SIZE];
+        if (!body.Read(pos, headerSize, header) || header[0] == 0)
+            break;   // padding
+        // Some versions of a well-known player wrote v2.2 frames (a three-
+        // letter id and a zero) into v2.3 tags.
+        const bool bShortId = version == 3 && header[3] == 0 && IsFrameId(header, 3);
+        if (!bShortId && !IsFrameId(header, version == 2 ? 3 : 4))
+            break;
+        uint64_t size;
+        if (version == 2)
+            size = (uint64_t(header[3]) << 16) | (uint64_t(header[4]) << 8) | header[5];
+        else if (version == 3)
+            size = BigEndian32(header + 4);
+        else
+            size = V24FrameSize(body, pos, header);
+        if (size > end - pos - headerSize)
+            break;   // larger than the tag: nothing after it can be trusted
+        const int want = WantedIndex(bShortId ? 2 : version, header);
+        if (want >= 0 && kept_of[want] < g_Wanted[want].nKeep && size > 0 && size <= KEPT_FRAME_LIMIT) {
+            std::string data(size_t(size), '\0');
+            if (!body.Read(pos + headerSize, data.size(), reinterpret_cast<unsigned char*>(&data[0])))
+                break;
+            if (Unwrapped(version, tagFlags, header, data) && PlainText(want == WANTED_COUNT - 1, data)) {
+                AppendFrame(version, bShortId ? reinterpret_cast<const unsigned char*>(g_Wanted[want].v23) : header, data, kept);
+                ++kept_of[want];
+            }
+        }
+        pos += headerSize + size;
+    }
+    return true;
+}
+
+// The fields of the kept frames, through the library.
+bool ParseKept(int version, const std::string& kept, CID3v2Fields& out)
+{
+    out = CID3v2Fields();
+    out.nVersion = version;
+    if (kept.empty())
+        return true;
+    UseCP949ForLatin1();
+    const uint32_t n = uint32_t(kept.size());
+    TagLib::ByteVector bytes("ID3", 3);
+    bytes.append(char(version == 2 ? 2 : 3));
+    bytes.append(TagLib::ByteVector(2, '\0'));
+    for (int shift = 21; shift >= 0; shift -= 7)
+        bytes.append(char((n >> shift) & 0x7F));
+    bytes.append(TagLib::ByteVector(kept.data(), n));
+    TagLib::ByteVectorStream stream(bytes);
+    CMemoryFile file(&stream);
+    const TagLib::ID3v2::Tag tag(&file, 0);
+    out.strTitle = FrameText(tag, "TIT2");
+    out.strArtist = FrameText(tag, "TPE1");
+    out.strAlbum = FrameText(tag, "TALB");
+    // The library reads TYER (v2.3) and TYE (v2.2) as TDRC; a v2.4 tag may
+    // still carry a TYER.
+    std::wstring year = FrameText(tag, "TDRC");
+    if (year.empty())
+        year = FrameText(tag, "TYER");
+    out.strYear = YearText(year);
+    out.strComment = FirstComment(tag);
+    out.nTrack = TrackNumber(FrameText(tag, "TRCK"));
+    PutGenre(tag, out);
+    return true;
+}
+
+// The parts of a tag's header the walk needs; false for one it cannot read.
+struct CTagHead
+{
+    int version = 0;
+    unsigned char flags = 0;
+    uint64_t bodySize = 0;   // between header and footer
+};
+
+bool ReadHead(const unsigned char* header, CTagHead& head)
+{
+    const uint64_t size = ID3v2TagSize(header, false);
+    if (!size)
+        return false;
+    head.version = header[3];
+    head.flags = header[5];
+    // v2.2's flag 0x40 says the whole tag is compressed, in a way v2.2 never
+    // defined: unreadable.
+    if (head.version == 2 && (head.flags & 0x40))
+        return false;
+    head.bodySize = size - HEADER_SIZE - (head.version == 4 && (head.flags & FLAG_FOOTER) ? HEADER_SIZE : 0);
+    return true;
+}
+
+bool WholeUnsynchronised(const CTagHead& head)
+{
+    return head.version <= 3 && (head.flags & FLAG_UNSYNC);
+}
+
 } // namespace
+
+bool IsValidCP949(const char* bytes, size_t size)
+{
+    // Every byte from 0x80 up starts a pair, and the code page knows each
+    // pair (the system is asked too: the ranges alone let some unknown
+    // pairs through).
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80)
+            continue;
+        if (!IsDoubleByteLead(c) || i + 1 >= size || !IsDoubleByteTrail(static_cast<unsigned char>(bytes[i + 1])))
+            return false;
+        ++i;
+    }
+    return size == 0 || ::MultiByteToWideChar(CP_TEXTS, MB_ERR_INVALID_CHARS, bytes, int(size), nullptr, 0) > 0;
+}
 
 std::wstring Latin1FrameText(const char* bytes, size_t size)
 {
+    // A text ends at its first zero, as the library's own Latin-1 reading
+    // has it (a comment's text may hold more after it).
+    size = std::find(bytes, bytes + size, '\0') - bytes;
     if (IsDoubleByteCP949(bytes, size))
         return WideFromText(std::string(bytes, size));
     std::wstring text(size, L'\0');
@@ -218,7 +652,7 @@ uint64_t ID3v2TagSize(const unsigned char* h, bool bFooter)
         return 0;
     const uint64_t body = (uint64_t(h[6]) << 21) | (uint64_t(h[7]) << 14) | (uint64_t(h[8]) << 7) | h[9];
     // Only v2.4 has a footer; its flag says so in the header too.
-    const bool bHasFooter = h[3] == 4 && (h[5] & 0x10);
+    const bool bHasFooter = h[3] == 4 && (h[5] & FLAG_FOOTER);
     if (bFooter && !bHasFooter)
         return 0;
     return HEADER_SIZE + body + (bHasFooter ? HEADER_SIZE : 0);
@@ -238,8 +672,10 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
             return false;
     }
     // A tag appended to the file ends with a footer, before any ID3v1 record.
+    if (nFileSize < (bHasID3v1 ? ID3V1_SIZE : 0) + 2 * HEADER_SIZE)
+        return false;
     const uint64_t end = nFileSize - (bHasID3v1 ? ID3V1_SIZE : 0);
-    if (end < 2 * HEADER_SIZE || !ReadAt(hFile, end - HEADER_SIZE, h, HEADER_SIZE))
+    if (!ReadAt(hFile, end - HEADER_SIZE, h, HEADER_SIZE))
         return false;
     const uint64_t size = ID3v2TagSize(h, true);
     if (!size || size > end)
@@ -251,15 +687,30 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
 bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out)
 {
     out = CID3v2Fields();
-    if (!place.nVersion || place.nSize > 0x7FFFFFFF)
+    unsigned char header[HEADER_SIZE];
+    CTagHead head;
+    if (!place.nVersion || place.nSize < HEADER_SIZE || !ReadAt(hFile, place.nOffset, header, HEADER_SIZE) ||
+        !ReadHead(header, head) || ID3v2TagSize(header, false) != place.nSize)
         return false;
     try {
-        std::vector<unsigned char> data(size_t(place.nSize));
-        if (!ReadAt(hFile, place.nOffset, data.data(), DWORD(data.size())))
-            return false;
-        return ParseID3v2(data.data(), data.size(), out);
-    } catch (const std::bad_alloc&) {
-        // A tag larger than the memory at hand counts as none.
+        std::string kept;
+        if (WholeUnsynchronised(head)) {
+            std::vector<unsigned char> prefix(size_t(std::min<uint64_t>(head.bodySize, UNSYNC_PREFIX_LIMIT)));
+            if (!prefix.empty() && !ReadAt(hFile, place.nOffset + HEADER_SIZE, prefix.data(), DWORD(prefix.size())))
+                return false;
+            const std::string body = Resynchronised(prefix.data(), prefix.size());
+            CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+            if (!KeepFrames(head.version, head.flags, memory, kept))
+                return false;
+        } else {
+            CFileBody file(hFile, place.nOffset + HEADER_SIZE, head.bodySize);
+            if (!KeepFrames(head.version, head.flags, file, kept))
+                return false;
+        }
+        return ParseKept(head.version, kept, out);
+    } catch (const std::exception&) {
+        // Out of memory, or the library gave up: a tag that counts as none.
+        out = CID3v2Fields();
         return false;
     }
 }
@@ -267,28 +718,22 @@ bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out)
 bool ParseID3v2(const unsigned char* data, size_t size, CID3v2Fields& out)
 {
     out = CID3v2Fields();
-    if (size < HEADER_SIZE)
+    CTagHead head;
+    if (size < HEADER_SIZE || !ReadHead(data, head) || ID3v2TagSize(data, false) > size)
         return false;
-    const uint64_t tagSize = ID3v2TagSize(data, false);
-    if (!tagSize || tagSize > size)
-        return false;
-    UseCP949ForLatin1();
     try {
-        TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(data), unsigned(tagSize)));
-        CMemoryFile file(&stream);
-        TagLib::ID3v2::Tag tag(&file, 0);
-        if (!tag.header() || tag.header()->majorVersion() < 2)
-            return false;
-        out.nVersion = int(tag.header()->majorVersion());
-        out.strTitle = FrameText(tag, "TIT2");
-        out.strArtist = FrameText(tag, "TPE1");
-        out.strAlbum = FrameText(tag, "TALB");
-        // The library reads TYER (v2.3) and TYE (v2.2) as TDRC.
-        out.strYear = YearText(FrameText(tag, "TDRC"));
-        out.strComment = FirstComment(tag);
-        out.nTrack = TrackNumber(FrameText(tag, "TRCK"));
-        PutGenre(tag, out);
-        return true;
+        std::string kept;
+        if (WholeUnsynchronised(head)) {
+            const std::string body = Resynchronised(data + HEADER_SIZE, size_t(head.bodySize));
+            CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+            if (!KeepFrames(head.version, head.flags, memory, kept))
+                return false;
+        } else {
+            CMemoryBody memory(data + HEADER_SIZE, size_t(head.bodySize));
+            if (!KeepFrames(head.version, head.flags, memory, kept))
+                return false;
+        }
+        return ParseKept(head.version, kept, out);
     } catch (const std::exception&) {
         out = CID3v2Fields();
         return false;

@@ -1,5 +1,7 @@
 #include "tag/SongTag.h"
 
+#include <algorithm>
+
 #include "afx/Handle.h"
 #include "afx/WidePath.h"
 
@@ -9,17 +11,58 @@ enum : size_t { TEXT_FIELD_BYTES = 30, YEAR_BYTES = 4, COMMENT_WITH_TRACK_BYTES 
 
 const UINT CP_LATIN1 = 28591;
 
-// What a writer encoding in code page cp makes of a text: '?' for what the
-// code page cannot spell.
+// What a writer encoding in code page cp makes of a text: '?' for each
+// character the code page cannot spell. Never a look-alike letter: the
+// system's best fit would turn "Beyonc\u00E9" into "Beyonce" (CP949) and
+// "\u0101" into "a" (Latin-1), where the writers this undoes leave '?'.
 std::string Encoded(const std::wstring& text, UINT cp)
 {
-    if (text.empty())
-        return std::string();
-    const int n = ::WideCharToMultiByte(cp, 0, text.data(), int(text.size()), nullptr, 0, "?", nullptr);
-    std::string bytes(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        ::WideCharToMultiByte(cp, 0, text.data(), int(text.size()), &bytes[0], n, "?", nullptr);
+    if (cp == CP_TEXTS)
+        return TextFromWide(text);
+    if (cp == CP_UTF8) {
+        const int n = text.empty() ? 0 : ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+        std::string bytes(size_t(n > 0 ? n : 0), '\0');
+        if (n > 0)
+            ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+        return bytes;
+    }
+    std::string bytes(text.size(), '?');
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] <= 0xFF)
+            bytes[i] = char(text[i]);
     return bytes;
+}
+
+// The longest start of a cut text that ends on a whole character of code
+// page cp (CP949 pairs, UTF-8 sequences).
+size_t WholeCharacters(const std::string& s, UINT cp)
+{
+    size_t i = 0, whole = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t step = 1;
+        if (cp == CP_TEXTS)
+            step = c >= 0x81 ? 2 : 1;
+        else if (cp == CP_UTF8)
+            step = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (i + step > s.size())
+            break;
+        i += step;
+        whole = i;
+    }
+    return whole;
+}
+
+bool HasHighBytes(const std::string& s)
+{
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// Multi-byte UTF-8, as some writers (ffmpeg's among them) put in the record.
+bool IsMultiByteUtf8(const std::string& s)
+{
+    return HasHighBytes(s) &&
+           ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(), int(s.size()), nullptr, 0) > 0;
 }
 
 std::string WithoutTrailingBlanks(std::string s)
@@ -46,16 +89,9 @@ bool IsLossyIn(const std::string& v1, size_t nFieldBytes, const std::wstring& v2
     const std::string have = WithoutTrailingBlanks(v1);
     if (have == WithoutTrailingBlanks(stored))
         return true;
-    // Writers that cut on a whole character leave a split pair's lead byte out.
-    if (cp == CP_TEXTS && !stored.empty() && stored.size() == nFieldBytes) {
-        size_t i = 0, whole = 0;
-        while (i < stored.size()) {
-            const size_t step = static_cast<unsigned char>(stored[i]) >= 0x81 ? 2 : 1;
-            if (i + step > stored.size())
-                break;
-            i += step;
-            whole = i;
-        }
+    // Writers that cut on a whole character leave a split one out.
+    if (cp != CP_LATIN1 && stored.size() == nFieldBytes) {
+        const size_t whole = WholeCharacters(stored, cp);
         return whole < stored.size() && have == WithoutTrailingBlanks(stored.substr(0, whole));
     }
     return false;
@@ -82,7 +118,8 @@ bool IsLossyCopy(const std::string& v1Bytes, size_t nFieldBytes, const std::wstr
     const std::string encoded = Encoded(v2Text, CP_TEXTS);
     if (WideFromText(encoded) == v2Text && v1Bytes == encoded)
         return false;
-    return IsLossyIn(v1Bytes, nFieldBytes, v2Text, CP_TEXTS) || IsLossyIn(v1Bytes, nFieldBytes, v2Text, CP_LATIN1);
+    return IsLossyIn(v1Bytes, nFieldBytes, v2Text, CP_TEXTS) || IsLossyIn(v1Bytes, nFieldBytes, v2Text, CP_LATIN1) ||
+           IsLossyIn(v1Bytes, nFieldBytes, v2Text, CP_UTF8);
 }
 
 CSongText SongTextOf(const std::wstring& whole)
@@ -130,9 +167,12 @@ bool RecordMayBeLossy(const CMP3Info& v1)
                                             CommentBytes(v1)};
     for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
         // A writer that cut on a whole character leaves one byte short; a
-        // year cut to its four digits loses nothing.
+        // year cut to its four digits loses nothing. Bytes CP949 cannot read
+        // (a Latin-1 writer's accents) or that are UTF-8 are another
+        // writer's spelling of what the ID3v2 tag may hold whole.
         const bool bFull = f != SONG_YEAR && texts[f].size() + 1 >= sizes[f];
-        if (bFull || texts[f].find('?') != std::string::npos)
+        if (bFull || texts[f].find('?') != std::string::npos || IsMultiByteUtf8(texts[f]) ||
+            (HasHighBytes(texts[f]) && !IsValidCP949(texts[f].data(), texts[f].size())))
             return true;
     }
     return false;

@@ -13,11 +13,13 @@
 enum SongField { SONG_TITLE, SONG_ARTIST, SONG_ALBUM, SONG_YEAR, SONG_COMMENT, SONG_FIELD_COUNT };
 
 // True when an ID3v1 field's bytes (as read, up to the first zero) are what a
-// writer that encodes ID3v1 as CP949 or as Latin-1 makes of the ID3v2 text:
-// a character the code page cannot spell written as '?', the whole cut to the
-// field's nFieldBytes (split double-byte character and all); blanks a writer
-// pads with or drops at the end do not count. And something was lost on the
-// way: where the record spells the ID3v2 text exactly it holds as it is.
+// writer that encodes ID3v1 as CP949 or as Latin-1 makes of the ID3v2 text
+// (a character the code page cannot spell written as '?'), or what one that
+// writes UTF-8 there makes of it; the whole cut to the field's nFieldBytes
+// (split character and all, or the split character left out); blanks a
+// writer pads with or drops at the end do not count. And something was lost
+// on the way: where the record spells the ID3v2 text exactly in CP949 it
+// holds as it is.
 bool IsLossyCopy(const std::string& v1Bytes, size_t nFieldBytes, const std::wstring& v2Text);
 
 // One field as listed: CP949 bytes, as every text of the program, and the
@@ -45,8 +47,9 @@ struct CSongFields
 CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2);
 
 // True when the record has a text IsLossyCopy could find lost: one that
-// fills its field or holds a '?'. Only then is a file's ID3v2 tag read
-// beside its record.
+// fills its field (or all but a byte), holds a '?', holds bytes CP949 cannot
+// read (a Latin-1 writer's accents) or is multi-byte UTF-8. Only then is a
+// file's ID3v2 tag read beside its record.
 bool RecordMayBeLossy(const CMP3Info& v1);
 
 // Reads a file's tags: the record first, the ID3v2 tag where the record is
