@@ -1,12 +1,11 @@
 #!/bin/sh
-# Starts MP3 Sorvane, a 32-bit Windows program, under Wine in a Wine prefix of
-# the user's own. The first start prepares that prefix; until that has worked
-# once, every start tries again.
+# Starts MP3 Sorvane, a Windows program, under the Wine of its architecture
+# (the amd64 package holds the 64-bit build, the i386 one the 32-bit build) in
+# a Wine prefix of the user's own. The first start prepares that prefix; until
+# that has worked once, every start tries again.
 #
 # MP3_SORVANE_EXE names another build of the program to start instead of the
-# installed one (a testing aid). A 64-bit build runs under 64-bit Wine in a
-# prefix of its own: that is how the package is tried out on machines that
-# cannot execute 32-bit code.
+# installed one (a testing aid). Each architecture has a prefix of its own.
 set -u
 
 title="MP3 Sorvane"
