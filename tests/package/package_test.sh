@@ -363,6 +363,13 @@ installed_start() {
     expect "installed: a note was on screen while the prefix was made" same "$noted" yes
     [ -f "$prefix/.mp3-sorvane-ready-1" ] && grep -q '^"MS Shell Dlg"="NanumGothic"' "$prefix/system.reg"
     verdict "installed: the prefix is marked ready, with Korean dialog fonts" $?
+    # The launcher hands its process over to Wine, which names the program
+    # it runs in the command line.
+    local loader
+    loader=$(readlink -f "/proc/$pid/exe")
+    [ "$(tr '\0' '\n' <"/proc/$pid/cmdline" | head -1)" = /usr/lib/mp3-sorvane/MP3_Sorvane.exe ] &&
+        [ "$loader" = "$(readlink -f "$(wine_loader)")" ]
+    verdict "installed: what runs is the installed program, under $(wine_loader) (Wine: $loader)" $?
     sleep 1
     DISPLAY=$display import -window root "$shots/package-launcher.png"
     echo "      screenshot: $shots/package-launcher.png"
