@@ -1,17 +1,34 @@
-# The packages users get, made by `cmake --build <dir> --target package` in a
-# 32-bit build:
-#   MP3_Sorvane-<version>-win32.zip  the program and a read-me, for Windows
-#   mp3-sorvane_<version>_i386.deb   the program with a launcher that starts
-#                                    it under Wine (made on Linux hosts only)
-# Each package takes one install component; nothing else in the tree installs
-# into those two, so tests, benchmarks and GoogleTest stay out.
+# The packages users get, made by `cmake --build <dir> --target package`:
+#   in a 64-bit build
+#     mp3-sorvane_<version>_amd64.deb   the 64-bit program with a launcher that
+#                                       starts it under 64-bit Wine
+#   in a 32-bit build
+#     mp3-sorvane_<version>_i386.deb    the same for 32-bit systems
+#     MP3_Sorvane-<version>-windows.zip the 32-bit program, which runs on every
+#                                       Windows, the 64-bit one of the 64-bit
+#                                       build named by SORVANE_WIN64_BUILD, and
+#                                       a read-me
+# The .deb files are made on Linux hosts only. Each package takes one install
+# component; nothing else in the tree installs into those, so tests,
+# benchmarks and GoogleTest stay out.
 if(NOT TARGET MP3_Sorvane)
     return()
 endif()
-if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
-    message(STATUS "packaging: packages are made from the 32-bit build only")
-    return()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(_pkg_bits 32)
+    set(_pkg_deb_arch i386)
+    set(_pkg_wine wine32)
+else()
+    set(_pkg_bits 64)
+    set(_pkg_deb_arch amd64)
+    set(_pkg_wine wine64)
+    if(CMAKE_HOST_WIN32)
+        message(STATUS "packaging: the Windows zip is made in the 32-bit build")
+        return()
+    endif()
 endif()
+set(SORVANE_WIN64_BUILD "" CACHE PATH
+    "A 64-bit build of these sources whose program the 32-bit build's Windows zip takes")
 
 set(_pkg_src ${CMAKE_SOURCE_DIR}/packaging)
 set(_pkg_out ${CMAKE_BINARY_DIR}/packaging)
@@ -29,14 +46,33 @@ else()
         DEPENDS MP3_Sorvane VERBATIM)
 endif()
 set(_pkg_built ${_pkg_exe})
+add_custom_target(sorvane_package_program DEPENDS ${_pkg_exe})
 
-# Windows: the read-me in CRLF lines with a byte order mark, so that Notepad
-# of any Windows version shows its Korean.
-configure_file(${_pkg_src}/README-windows.txt.in ${_pkg_out}/README.txt @ONLY NEWLINE_STYLE WIN32)
-install(PROGRAMS ${_pkg_exe} DESTINATION . COMPONENT windows)
-install(FILES ${_pkg_out}/README.txt DESTINATION . COMPONENT windows)
-
-set(CPACK_GENERATOR ZIP)
+set(CPACK_GENERATOR)
+if(_pkg_bits EQUAL 32)
+    # Windows: both programs, named for the Windows each one needs, and the
+    # read-me in CRLF lines with a byte order mark, so that Notepad of any
+    # Windows version shows its Korean.
+    configure_file(${_pkg_src}/README-windows.txt.in ${_pkg_out}/README.txt @ONLY NEWLINE_STYLE WIN32)
+    install(PROGRAMS ${_pkg_exe} DESTINATION . RENAME MP3_Sorvane_32bit.exe COMPONENT windows)
+    install(FILES ${_pkg_out}/README.txt DESTINATION . COMPONENT windows)
+    if(SORVANE_WIN64_BUILD)
+        if(NOT EXISTS ${SORVANE_WIN64_BUILD}/CMakeCache.txt)
+            message(FATAL_ERROR "packaging: SORVANE_WIN64_BUILD=${SORVANE_WIN64_BUILD} is not a configured build")
+        endif()
+        # Brought up to date at every build: that tree's sources are these.
+        set(_pkg_exe64 ${_pkg_out}/MP3_Sorvane_64bit.exe)
+        add_custom_target(sorvane_package_win64 ALL
+            COMMAND ${CMAKE_COMMAND} --build ${SORVANE_WIN64_BUILD} --target sorvane_package_program
+            COMMAND ${CMAKE_COMMAND} -E copy_if_different ${SORVANE_WIN64_BUILD}/packaging/MP3_Sorvane.exe ${_pkg_exe64}
+            BYPRODUCTS ${_pkg_exe64}
+            COMMENT "The 64-bit program from ${SORVANE_WIN64_BUILD}" VERBATIM)
+        install(PROGRAMS ${_pkg_exe64} DESTINATION . COMPONENT windows)
+        list(APPEND CPACK_GENERATOR ZIP)
+    else()
+        message(STATUS "packaging: no Windows zip without SORVANE_WIN64_BUILD, a 64-bit build whose program it takes")
+    endif()
+endif()
 
 if(NOT CMAKE_HOST_WIN32)
     file(STRINGS ${_pkg_src}/changelog _pkg_changelog_top LIMIT_COUNT 1)
@@ -72,16 +108,15 @@ if(NOT CMAKE_HOST_WIN32)
     list(APPEND CPACK_GENERATOR DEB)
     set(CPACK_DEBIAN_PACKAGE_NAME mp3-sorvane)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-    # The program is 32-bit x86 code, and so is the Wine that runs it: wine32
-    # exists for i386 only. On amd64 Debian with i386 added (the way Wine's
-    # own 32-bit part is installed) this package installs as a foreign one;
-    # every dependency below is i386 itself or marked as usable from any
-    # architecture.
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE i386)
-    # wine32 runs the program; fonts-nanum draws its Hangul; locales-all has
-    # ko_KR.UTF-8, which Wine needs to show Korean texts and file names; tk
-    # draws the launcher's messages, Hangul included.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "wine, wine32, fonts-nanum, locales-all, tk")
+    # The Wine that runs the program is of its architecture: wine64 needs no
+    # i386 part on amd64, wine32 is the whole of Wine on i386.
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${_pkg_deb_arch})
+    # wine runs the program (and brings wineserver); fonts-nanum draws its
+    # Hangul; locales-all has ko_KR.UTF-8, which Wine needs to show Korean
+    # texts and file names; tk draws the launcher's messages, Hangul included;
+    # the other faces draw names outside Hangul (accents, kanji, symbols).
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS
+        "wine, ${_pkg_wine}, fonts-nanum, fonts-dejavu-core, fonts-wqy-microhei, fonts-symbola, locales-all, tk")
     set(CPACK_DEBIAN_PACKAGE_SECTION sound)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${SORVANE_SITE_BASE}")

@@ -1,12 +1,11 @@
 #!/bin/sh
-# Starts MP3 Sorvane, a 32-bit Windows program, under Wine in a Wine prefix of
-# the user's own. The first start prepares that prefix; until that has worked
-# once, every start tries again.
+# Starts MP3 Sorvane, a Windows program, under the Wine of its architecture
+# (the amd64 package holds the 64-bit build, the i386 one the 32-bit build) in
+# a Wine prefix of the user's own. The first start prepares that prefix; until
+# that has worked once, every start tries again.
 #
 # MP3_SORVANE_EXE names another build of the program to start instead of the
-# installed one (a testing aid). A 64-bit build runs under 64-bit Wine in a
-# prefix of its own: that is how the package is tried out on machines that
-# cannot execute 32-bit code.
+# installed one (a testing aid). Each architecture has a prefix of its own.
 set -u
 
 title="MP3 Sorvane"
@@ -14,7 +13,7 @@ exe=${MP3_SORVANE_EXE:-/usr/lib/mp3-sorvane/MP3_Sorvane.exe}
 data=${XDG_DATA_HOME:-$HOME/.local/share}/mp3-sorvane
 # Bump when the prefix settings below change: prefixes made before get them
 # at their next start.
-settings=1
+settings=2
 note_pid=
 
 # A window with the text when there is a display (and Tk to draw Hangul),
@@ -139,6 +138,15 @@ prepare() {
         '"MS Shell Dlg"="NanumGothic"' '"MS Shell Dlg 2"="NanumGothic"' \
         '"Gulim"="NanumGothic"' '"Tahoma"="NanumGothic"' > "$prefix/drive_c/mp3-sorvane.reg" || return 1
     "$loader" regedit 'C:\mp3-sorvane.reg' || return 1
+    # Names outside Hangul (accents, kanji, symbols) are drawn from faces
+    # linked behind the Korean one, as Windows links its own.
+    local face
+    for face in "Microsoft Sans Serif" "Gulim" "MS Shell Dlg" "NanumGothic"; do
+        "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v "$face" /t REG_MULTI_SZ /f \
+            /d 'DejaVuSans.ttf,DejaVu Sans\0wqy-microhei.ttc,WenQuanYi Micro Hei\0Symbola_hint.ttf,Symbola' \
+            >/dev/null || return 1
+    done
     wineserver -w
     rm -f "$prefix/drive_c/mp3-sorvane.reg"
     touch "$ready"

@@ -7,8 +7,8 @@ source "$root/scripts/arch.sh"
 # The tests talk to a site stub on the loopback address.
 bash "$root/scripts/build.sh" "$root/build/test" -DSORVANE_SITE_BASE=http://127.0.0.1/
 if [ "$SORVANE_ARCH" != i686 ]; then
-    # This machine runs the tests' 64-bit build; the program users get is
-    # 32-bit, so it must at least build.
+    # This machine runs the tests' 64-bit build; the i386 package and the
+    # Windows zip hold the 32-bit program, so it must at least build.
     echo "test: this machine cannot run 32-bit code; the tests run a $SORVANE_ARCH build, the 32-bit program is only built"
     SORVANE_ARCH=i686 bash "$root/scripts/build.sh" "$root/build/win32" -DSORVANE_TESTS=OFF
 fi

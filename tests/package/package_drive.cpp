@@ -2,13 +2,16 @@
 // user would: the launcher's start button, the work window's add-to-list, the
 // folder chooser on a folder of the user's home. package_test.sh runs it in
 // the user's own Wine prefix, so it sees that program's windows.
-// Usage: package_drive.exe FOLDER [gtest options]; FOLDER is a Windows path
-// holding one MP3, "가수 - 첫 노래.mp3", tagged 가수 / 첫 앨범 / 첫 노래.
+// Usage: package_drive.exe FOLDER [SONGS] [gtest options]; FOLDER is a
+// Windows path holding SONGS MP3 files (one unless told), among them
+// "가수 - 첫 노래.mp3", tagged 가수 / 첫 앨범 / 첫 노래. The program is left
+// showing them (scripts/screenshot.sh takes its picture then).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "res/resource.h"
@@ -23,6 +26,7 @@ const char kOrganise[] = "원본 파일을 복사 또는 이동 시키겠습니�
 const char kDone[] = "작업완료";
 
 std::string g_folder;
+int g_songs = 1;
 
 // The top-level dialog titled like the program's windows that holds this
 // control: the launcher and the work window share their caption.
@@ -72,15 +76,20 @@ TEST_F(InstalledProgram, ListsAKoreanNamedSongOfTheUsersHome)
     ASSERT_TRUE(Answer(pid, kDone, IDOK));
 
     ListView list(work.Child(IDC_FILE_LIST));
-    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 1; }, "one row in the list"))
+    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == g_songs; }, "a row per song in the list"))
         << list.RowCount() << " rows";
-    const std::string path = list.CellText(0, Column(list, "파일경로"));
+    const int pathColumn = Column(list, "파일경로");
     const std::string name = "\\가수 - 첫 노래.mp3";
-    EXPECT_TRUE(path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
-        << path;
-    EXPECT_EQ("가수", list.CellText(0, Column(list, "가수")));
-    EXPECT_EQ("첫 앨범", list.CellText(0, Column(list, "앨범")));
-    EXPECT_EQ("첫 노래", list.CellText(0, Column(list, "제목")));
+    int row = -1;
+    for (int r = 0; r < list.RowCount() && row < 0; ++r) {
+        const std::string path = list.CellText(r, pathColumn);
+        if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
+            row = r;
+    }
+    ASSERT_GE(row, 0) << "no row's path ends in " << name;
+    EXPECT_EQ("가수", list.CellText(row, Column(list, "가수")));
+    EXPECT_EQ("첫 앨범", list.CellText(row, Column(list, "앨범")));
+    EXPECT_EQ("첫 노래", list.CellText(row, Column(list, "제목")));
 }
 
 } // namespace
@@ -88,8 +97,8 @@ TEST_F(InstalledProgram, ListsAKoreanNamedSongOfTheUsersHome)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: package_drive.exe FOLDER [gtest options]\n");
+    if (argc < 2 || argc > 3 || (argc == 3 && (g_songs = std::atoi(argv[2])) < 1)) {
+        std::fprintf(stderr, "usage: package_drive.exe FOLDER [SONGS] [gtest options]\n");
         return 2;
     }
     g_folder = argv[1];
