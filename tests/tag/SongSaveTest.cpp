@@ -279,6 +279,8 @@ TEST(SongSave, SetsTheEditedFieldsAndKeepsEveryOtherByte)
         ASSERT_TRUE(SaveSongTags(LongPath(path), v1, c.edit));
         const Bytes saved = ReadFile(path);
         EXPECT_EQ((std::vector<std::string>{"song.mp3"}), FilesUnder(dir.Path()));
+        // The temporary it was made as is hidden; the song is not.
+        EXPECT_EQ(0u, ::GetFileAttributesW(LongPath(path).c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
 
         const CID3v2Fields v2 = ReadBack(saved);
         EXPECT_EQ(c.version, v2.nVersion);
