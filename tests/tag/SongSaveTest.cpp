@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <utility>
@@ -70,7 +71,9 @@ Bytes Unsynchronise(const Bytes& b)
 Bytes Tag(int version, unsigned char flags, const Bytes& frames, size_t padding)
 {
     Bytes body = Cat({frames, Bytes(padding, 0)});
-    if (flags & 0x80)
+    // In v2.4 each frame is unsynchronised on its own, the flag in the header
+    // only says they all are.
+    if ((flags & 0x80) && version < 4)
         body = Unsynchronise(body);
     Bytes header = Cat({Str("ID3"), {Bytes::value_type(version), 0, flags}, Be32(uint32_t(body.size()), true)});
     Bytes tag = Cat({header, body});
@@ -98,12 +101,17 @@ Frames TagFrames(const Bytes& file, size_t at, int& version, size_t& tagSize)
         }
         body = plain;
     }
+    size_t first = 0;
+    if (file[at + 5] & 0x40)   // an extended header (v2.3's size leaves itself out)
+        first = version == 3 ? 4 + body[3] : body[3];
     Frames frames;
     const size_t idSize = version == 2 ? 3 : 4, headSize = version == 2 ? 6 : 10;
-    for (size_t pos = 0; pos + headSize <= body.size() && body[pos];) {
+    for (size_t pos = first; pos + headSize <= body.size() && body[pos];) {
         size_t n = 0;
         for (size_t k = idSize; k < idSize + (version == 2 ? 3 : 4); ++k)
             n = (n << (version == 4 ? 7 : 8)) | body[pos + k];
+        if (n > body.size() - pos - headSize)
+            break;
         frames.emplace_back(std::string(body.begin() + pos, body.begin() + pos + idSize),
                             Bytes(body.begin() + pos, body.begin() + pos + headSize + n));
         pos += headSize + n;
@@ -167,6 +175,7 @@ struct SaveCase
     int version;            // what the saved tag is
     std::set<std::string> changed;   // frames the edit may rewrite
     bool sameTagSize;       // the new frames fit the old tag's room
+    Bytes keptTail;         // bytes no frame holds, kept behind the frames
 };
 
 TagFields V1(const std::string& title)
@@ -224,6 +233,35 @@ std::vector<SaveCase> Cases()
         c.file = Cat({Tag(4, 0, kV24Frames, 64), kAudio});
         c.version = 4;
         c.changed = {"TIT2", "TPE1", "TDRC", "TRCK", "TCON"};
+        c.sameTagSize = true;
+        cases.push_back(c);
+    }
+    {
+        SaveCase c{"v2.3 with an extended header (dropped) and bytes no frame holds (kept)"};
+        const Bytes extended = {0, 0, 0, 6, 0, 0, 0, 0, 0, 40};
+        c.keptTail = Cat({{0, 0, 0, 0}, Str("not a frame")});
+        c.file = Cat({Tag(3, 0x40, Cat({extended, Frame(3, "TIT2", Latin1Text("Old")), Frame(3, "TLEN", Latin1Text("1000")),
+                                        c.keptTail}),
+                          40),
+                      kAudio});
+        c.edit.strTitle = L"New";
+        c.version = 3;
+        c.changed = {"TIT2"};
+        c.sameTagSize = true;
+        cases.push_back(c);
+    }
+    {
+        SaveCase c{"v2.4 frames unsynchronised each on its own and with a data length"};
+        c.file = Cat({Tag(4, 0x80,
+                          Cat({Frame(4, "TIT2", Latin1Text("Old")),
+                               Frame(4, "APIC", Cat({{0, 0, 0, 23}, Unsynchronise(kPicture)}), {0, 0x03}),
+                               Frame(4, "COMM", Unsynchronise(Cat({{1}, Str("eng"), {0xFF, 0xFE, 0, 0, 0xFF, 0xFE}, Str("h\0i\0")})), {0, 0x02})}),
+                          40),
+                      kAudio});
+        c.edit.strTitle = L"Old";
+        c.edit.strComment = L"bye";
+        c.version = 4;
+        c.changed = {"COMM"};
         c.sameTagSize = true;
         cases.push_back(c);
     }
@@ -306,6 +344,10 @@ TEST(SongSave, SetsTheEditedFieldsAndKeepsEveryOtherByte)
         }
         if (oldVersion != 2) {
             EXPECT_EQ(Others(before, c.changed), Others(after, c.changed));
+        }
+        if (!c.keptTail.empty()) {
+            EXPECT_NE(std::search(saved.begin(), saved.begin() + newSize, c.keptTail.begin(), c.keptTail.end()),
+                      saved.begin() + newSize);
         }
         EXPECT_EQ(oldVersion == 2 ? 3 : oldVersion, newVersion);
         if (oldVersion == 2) {
