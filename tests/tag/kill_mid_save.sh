@@ -61,12 +61,17 @@ for i in $(seq "$kills"); do
     sleep "$(python3 -c "import random; print(round(random.uniform(0.2, 4.0), 2))")"
     kill -9 "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-    # The Wine server closes the dead process's handles; give it a moment.
-    for _ in $(seq 100); do
+    # The Wine server closes the dead process's handles, and the temporary
+    # goes with them, once the process is gone: one killed in the flush dies
+    # only when the disk has taken the data, which on a busy machine takes
+    # seconds.
+    for waited in $(seq 600); do
         [ "$(ls -A "$work/곡" | wc -l)" -eq 1 ] && break
         sleep 0.05
     done
+    [ "$waited" -le 100 ] || echo "kill_mid_save: kill $i: the temporary took $((waited / 20)) s to go"
     left=$(($(ls -A "$work/곡" | wc -l) - 1))
+    [ "$left" -eq 0 ] || ls -la "$work/곡"
     leftovers=$((leftovers + left))
     if grep -q 'failed\|cannot' "$work/out.txt"; then
         echo "kill_mid_save: a save failed: $(cat "$work/out.txt")" >&2
