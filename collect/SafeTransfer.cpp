@@ -2,13 +2,11 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <cstring>
-#include <cwchar>
 #include <string>
-#include <vector>
 
 #include "afx/Handle.h"
+#include "afx/TempFile.h"
 
 namespace {
 
@@ -18,7 +16,6 @@ namespace {
 // smaller than it.
 const DWORD COPY_CHUNK = 64 * 1024;
 const DWORD COMPARE_CHUNK = 32 * 1024;
-const int TEMP_NAME_ATTEMPTS = 64;
 
 bool SplitTarget(const std::wstring& target, std::wstring& folder, std::wstring& name)
 {
@@ -29,137 +26,6 @@ bool SplitTarget(const std::wstring& target, std::wstring& folder, std::wstring&
     name = target.substr(sep + 1);
     return true;
 }
-
-std::wstring TempName(unsigned serial, size_t nMaxLength)
-{
-    wchar_t name[32];
-    wsprintfW(name, L"~sv%08X.tmp", serial);
-    if (std::wcslen(name) <= nMaxLength)
-        return name;
-    // Never longer than the final name, so a target that fits the file
-    // system's name limit is not refused for its temporary name.
-    wchar_t hex[16];
-    wsprintfW(hex, L"%08X", serial);
-    const size_t digits = nMaxLength < 2 ? 1 : (nMaxLength - 1 > 8 ? 8 : nMaxLength - 1);
-    return std::wstring(L"~") + (hex + 8 - digits);
-}
-
-// A rename by handle takes a native path: the long path behind \??\ instead
-// of \\?\.
-std::vector<BYTE> RenameInfoFor(const std::wstring& target)
-{
-    if (target.compare(0, 4, L"\\\\?\\") != 0)
-        return {};
-    const std::wstring native = L"\\??\\" + target.substr(4);
-    const size_t nameBytes = native.size() * sizeof(wchar_t);
-    std::vector<BYTE> buf(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
-    info->ReplaceIfExists = FALSE;
-    info->RootDirectory = nullptr;
-    info->FileNameLength = DWORD(nameBytes);
-    std::memcpy(info->FileName, native.data(), nameBytes);
-    return buf;
-}
-
-// A file under a temporary name in the target's folder. It is marked for
-// deletion from its creation until just before the rename that makes it
-// final: the system removes it when its handle closes, so a program killed
-// or a machine stopped in the middle of a copy leaves no temporary behind.
-// Where the mark cannot be set, the object removes the file when it goes.
-class CTempFile
-{
-public:
-    CTempFile() = default;
-    CTempFile(const CTempFile&) = delete;
-    CTempFile& operator=(const CTempFile&) = delete;
-    ~CTempFile()
-    {
-        m_file.Close();
-        if (!m_bKeep && !m_strPath.empty())
-            ::DeleteFileW(m_strPath.c_str());
-    }
-
-    bool Create(const std::wstring& folder, const std::wstring& finalName)
-    {
-        static volatile LONG s_nSerial = 0;
-        const unsigned seed = (::GetCurrentProcessId() << 16) ^ ::GetTickCount();
-        for (int i = 0; i < TEMP_NAME_ATTEMPTS; ++i) {
-            const unsigned serial = seed + unsigned(::InterlockedIncrement(&s_nSerial)) * 2654435761u;
-            const std::wstring path = folder + L"\\" + TempName(serial, finalName.size());
-            HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h != INVALID_HANDLE_VALUE) {
-                m_file = CHandle(h);
-                m_strPath = path;
-                MarkForDeletion(true);
-                return true;
-            }
-            const DWORD err = ::GetLastError();
-            if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS)
-                return false;
-        }
-        return false;
-    }
-
-    HANDLE Handle() const { return m_file.Get(); }
-
-    // Gives the finished file its final name, never replacing one. With
-    // bFlush its bytes are on the disk first. Renaming through the open
-    // handle spares opening the file again, which under Wine is a good part
-    // of what a small file's copy costs.
-    bool MoveInto(const std::wstring& target, bool bFlush)
-    {
-        if (bFlush && !::FlushFileBuffers(m_file.Get()))
-            return false;
-        if (!MarkForDeletion(false) && m_bMarked)
-            return false;
-        const std::vector<BYTE> rename = RenameInfoFor(target);
-        if (!rename.empty()) {
-            if (::SetFileInformationByHandle(m_file.Get(), FileRenameInfo, const_cast<BYTE*>(rename.data()),
-                                             DWORD(rename.size()))) {
-                // The file now stands under the target's name; a failed close
-                // removes it from there.
-                m_strPath = target;
-                if (!CloseFile())
-                    return false;
-                m_bKeep = true;
-                return true;
-            }
-            // A taken name is refused either way; other refusals may be the
-            // rename by handle's own (some file systems and systems).
-            const DWORD err = ::GetLastError();
-            if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) {
-                MarkForDeletion(true);
-                return false;
-            }
-        }
-        if (!CloseFile() || !::MoveFileExW(m_strPath.c_str(), target.c_str(), 0))
-            return false;
-        m_bKeep = true;
-        return true;
-    }
-
-private:
-    bool CloseFile() { return ::CloseHandle(m_file.Detach()) != FALSE; }
-
-    bool MarkForDeletion(bool bDelete)
-    {
-        FILE_DISPOSITION_INFO info = {BOOLEAN(bDelete ? TRUE : FALSE)};
-        const bool bDone = ::SetFileInformationByHandle(m_file.Get(), FileDispositionInfo, &info, sizeof info) != FALSE;
-        if (bDone)
-            m_bMarked = bDelete;
-        return bDone;
-    }
-
-    CHandle m_file;
-    std::wstring m_strPath;
-    bool m_bKeep = false;
-    bool m_bMarked = false;
-};
-
-} // namespace
-
-namespace {
 
 TransferResult CopyInto(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
                         TargetCheck check, bool bFlush)

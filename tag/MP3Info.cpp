@@ -153,7 +153,14 @@ bool CMP3Info::WriteTag(const std::wstring& strPath, bool bRemove, bool bCreate)
     if (bRemove)
         return ::SetEndOfFile(hFile) != FALSE;
 
-    std::memset(record, 0, sizeof record);
+    RenderRecord(record);
+    DWORD nWritten = 0;
+    return ::WriteFile(hFile, record, TAG_SIZE, &nWritten, nullptr) && nWritten == TAG_SIZE;
+}
+
+void CMP3Info::RenderRecord(unsigned char* record) const
+{
+    std::memset(record, 0, TAG_SIZE);
     std::memcpy(record + OFS_MAGIC, "TAG", LEN_MAGIC);
     PutField(record, OFS_TITLE, LEN_TITLE, m_strTitle);
     PutField(record, OFS_ARTIST, LEN_ARTIST, m_strArtist);
@@ -166,9 +173,6 @@ bool CMP3Info::WriteTag(const std::wstring& strPath, bool bRemove, bool bCreate)
         PutField(record, OFS_COMMENT, LEN_COMMENT, m_strComment);
     }
     record[OFS_GENRE] = static_cast<unsigned char>(m_nGenre & 0xFF);
-
-    DWORD nWritten = 0;
-    return ::WriteFile(hFile, record, TAG_SIZE, &nWritten, nullptr) && nWritten == TAG_SIZE;
 }
 
 uint32_t TailSum(const unsigned char* last128)

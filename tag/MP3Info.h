@@ -29,6 +29,8 @@ public:
     // bCreate false: a missing file is a failure, not a new file holding
     // only the record.
     bool WriteTag(const std::wstring& strPath, bool bRemove, bool bCreate = true);
+    // The 128 bytes WriteTag writes for the fields.
+    void RenderRecord(unsigned char* record128) const;
 
     std::string GetArtist() const { return m_strArtist; }
     std::string GetTitle() const { return m_strTitle; }

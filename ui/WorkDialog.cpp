@@ -11,6 +11,7 @@
 #include "res/Texts.h"
 #include "res/resource.h"
 #include "tag/MP3Info.h"
+#include "tag/SongSave.h"
 #include "tag/SongTag.h"
 #include "ui/ModifyTagDlg.h"
 
@@ -35,6 +36,12 @@ const Entry kMessageMap[] = {
 const char* TagText(const char* szValue, const char* szPlaceholder)
 {
     return std::strcmp(szValue, szPlaceholder) == 0 ? "" : szValue;
+}
+
+// As TagText, whole.
+std::wstring WholeTagText(const MP3FileEntry& e, EntryField field, const char* szPlaceholder)
+{
+    return std::strcmp(e.Text(field), szPlaceholder) == 0 ? std::wstring() : e.WideText(field);
 }
 
 } // namespace
@@ -294,8 +301,17 @@ bool SaveEntryTag(const MP3FileEntry* pEntry)
     // undefined overflow.
     info.m_nTrack = int(std::strtol(pEntry->Track(), nullptr, 10));
     info.SetYear(TagText(pEntry->Year(), PLACEHOLDER_YEAR));
+    // The same fields, whole, for the ID3v2 tag.
+    CSongEdit edit;
+    edit.strTitle = WholeTagText(*pEntry, FIELD_TITLE, PLACEHOLDER_TITLE);
+    edit.strArtist = WholeTagText(*pEntry, FIELD_ARTIST, PLACEHOLDER_ARTIST);
+    edit.strAlbum = WholeTagText(*pEntry, FIELD_ALBUM, PLACEHOLDER_ALBUM);
+    edit.strYear = WholeTagText(*pEntry, FIELD_YEAR, PLACEHOLDER_YEAR);
+    edit.strComment = WholeTagText(*pEntry, FIELD_COMMENT, PLACEHOLDER_COMMENT);
+    edit.nTrack = info.m_nTrack;
+    edit.nGenre = pEntry->nGenre;
     // A file gone since it was read is not made again.
-    const bool bWritten = info.WriteTag(pEntry->WidePath(), false, false);
+    const bool bWritten = SaveSongTags(pEntry->WidePath(), info, edit);
     info.Reset();
     return bWritten;
 }

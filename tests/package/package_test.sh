@@ -361,8 +361,9 @@ installed_start() {
     fi
     pass "installed: the first start shows the launcher window \"MP3 Sorvane\" ($first s)"
     expect "installed: a note was on screen while the prefix was made" same "$noted" yes
-    [ -f "$prefix/.mp3-sorvane-ready-1" ] && grep -q '^"MS Shell Dlg"="NanumGothic"' "$prefix/system.reg"
-    verdict "installed: the prefix is marked ready, with Korean dialog fonts" $?
+    [ -f "$prefix/.mp3-sorvane-ready-2" ] && grep -q '^"MS Shell Dlg"="NanumGothic"' "$prefix/system.reg" &&
+        grep -q '^"Gulim"=str(7):"DejaVuSans.ttf,DejaVu Sans' "$prefix/system.reg"
+    verdict "installed: the prefix is marked ready, with Korean dialog fonts and faces linked for other scripts" $?
     # The launcher hands its process over to Wine, which names the program
     # it runs in the command line.
     local loader

@@ -1,0 +1,79 @@
+// Saves a tag edit into one song over and over, alternating two edits, and
+// prints how long each save took. The save's kill test runs it to be killed
+// in mid-save (tests/tag/kill_mid_save.sh); bench/README.md tells its use as
+// a measure.
+// Usage: sorvane_bench_save FILE COUNT [FIRST]   (COUNT 0: until killed;
+// FIRST 0 or 1: the edit to start with)
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "afx/WidePath.h"
+#include "tag/MP3Info.h"
+#include "tag/SongSave.h"
+
+namespace {
+
+// Two edits of every field, so that each save rewrites the same frames in
+// place and the file alternates between two images.
+void MakeEdit(int which, CMP3Info& v1, CSongEdit& edit)
+{
+    edit.strTitle = which ? L"\uC0C8 \uB178\uB798" : L"Old song";
+    edit.strArtist = which ? L"Sigur R\u00F3s" : L"Band";
+    edit.strAlbum = which ? L"Takk" : L"Disc";
+    edit.strYear = which ? L"2005" : L"1999";
+    edit.strComment = which ? L"\uBA54\uBAA8" : L"note";
+    edit.nTrack = which ? 7 : 1;
+    edit.nGenre = which ? 17 : 13;
+    v1.SetTitle(TextFromWide(edit.strTitle));
+    v1.SetArtist(TextFromWide(edit.strArtist));
+    v1.SetAlbum(TextFromWide(edit.strAlbum));
+    v1.SetYear(TextFromWide(edit.strYear));
+    v1.SetComment(TextFromWide(edit.strComment));
+    v1.m_nTrack = edit.nTrack;
+    v1.m_nGenre = edit.nGenre;
+}
+
+} // namespace
+
+int main()
+{
+    // Wide arguments: the path may hold any character.
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: sorvane_bench_save FILE COUNT [FIRST]\n");
+        return 2;
+    }
+    const std::wstring path = LongPath(argv[1]);
+    const long count = std::wcstol(argv[2], nullptr, 10);
+    const int first = argc > 3 ? int(std::wcstol(argv[3], nullptr, 10)) & 1 : 0;
+    LARGE_INTEGER freq;
+    ::QueryPerformanceFrequency(&freq);
+    for (long i = 0; count == 0 || i < count; ++i) {
+        CMP3Info v1;
+        CSongEdit edit;
+        if (!v1.ReadTag(path)) {
+            std::fprintf(stderr, "cannot read the file\n");
+            return 1;
+        }
+        MakeEdit(int((i + first) & 1), v1, edit);
+        // Said before it starts, so that a kill is known to have come in mid-save.
+        std::printf("begin %ld\n", i);
+        std::fflush(stdout);
+        LARGE_INTEGER t0, t1;
+        ::QueryPerformanceCounter(&t0);
+        const bool bSaved = SaveSongTags(path, v1, edit);
+        ::QueryPerformanceCounter(&t1);
+        if (!bSaved) {
+            std::fprintf(stderr, "save %ld failed\n", i);
+            return 1;
+        }
+        std::printf("save %ld: %.1f ms\n", i, double(t1.QuadPart - t0.QuadPart) * 1000.0 / double(freq.QuadPart));
+        std::fflush(stdout);
+    }
+    return 0;
+}
