@@ -130,8 +130,9 @@ private:
     std::shared_ptr<const CTargetFolder> TargetFolder(const CTargetPath& t);
     // CreateFolderPath, remembering the folders made or found in this pass.
     // bMadeByPass tells whether this pass made the folder: then nothing but
-    // what the pass put there is in it.
-    bool EnsureFolder(const std::wstring& folder, bool& bMadeByPass);
+    // what the pass put there is in it. The levels it makes are added to
+    // *pMade, parents first.
+    bool EnsureFolder(const std::wstring& folder, bool& bMadeByPass, std::vector<std::wstring>* pMade);
     // Brings the size index up to the rows listed now.
     void SyncSizeIndex(bool bRebuild);
 
@@ -181,6 +182,7 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
 std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, uint64_t nFileSize);
 // 1 when every folder along the path exists (as a folder) at the end, else 0.
 int CreateFolderPath(const char* path);
-// The same for a long path (see afx/WidePath.h).
-int CreateFolderPath(const std::wstring& path);
+// The same for a long path (see afx/WidePath.h); the levels it makes are
+// added to *pMade, parents first.
+int CreateFolderPath(const std::wstring& path, std::vector<std::wstring>* pMade = nullptr);
 

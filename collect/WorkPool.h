@@ -81,6 +81,19 @@ public:
         }
         return true;
     }
+    // Reports the oldest step, waiting as its report does; false once a
+    // report said stop. Nothing to report is no stop.
+    template <class Report>
+    bool ReportNext(Report report)
+    {
+        if (m_steps.empty())
+            return true;
+        if (!report(m_steps.front()))
+            return false;
+        m_steps.pop_front();
+        return true;
+    }
+    bool IsEmpty() const { return m_steps.empty(); }
     // Reports every step left, waiting as each report does; false once a
     // report said stop.
     template <class Report>
