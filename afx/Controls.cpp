@@ -2,19 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-
-bool ReplaceLockLeftHeld(std::mutex& lock)
-{
-    if (lock.try_lock()) {
-        lock.unlock();
-        return false;
-    }
-    // Its storage is reused without its destructor, which must not run on a
-    // held lock; what the old one holds of the system's stays allocated.
-    new (&lock) std::mutex;
-    return true;
-}
 
 void CStatic::SetWindowText(const char* text)
 {
@@ -112,7 +99,7 @@ void CListCtrl::FlushDeferred()
     const int count = GetItemCount();
     if (count == m_nShown)
         return;
-    // Fewer rows (a store a killed writer left) is a new list, shown whole.
+    // Fewer rows is a new list, shown whole.
     if (count > m_nShown && ::IsWindowVisible(m_hWnd))
         GrowShownRows(count);
     else

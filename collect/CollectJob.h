@@ -55,17 +55,20 @@ public:
     // The pass over the rows: 1, or 0 when it was stopped before its end.
     int TransferFiles(int nMode);
 
-    // Counters, paths and texts back to the state after construction. The
-    // seams and the stop request stay as they are.
+    // Rows, counters, paths and texts back to the state after construction.
+    // The seams and the stop request stay as they are; the screen has let go
+    // of the rows first.
     void Reset();
 
     // A stop asked from another thread; the jobs test it between files and
     // while copying, and return early. A stopped job asks nothing more and
     // writes no closing report.
     void RequestStop() { *m_pStop = true; }
-    // Only while no job runs. A fresh flag: threads a job ended by force left
+    // Only while no job runs. A fresh flag: threads a stopped job left
     // behind keep seeing theirs set.
     void ClearStop() { m_pStop = std::make_shared<std::atomic<bool>>(false); }
+    // The flag of the one who runs the job, set before it starts it.
+    void UseStopFlag(std::shared_ptr<std::atomic<bool>> pStop) { m_pStop = std::move(pStop); }
     bool IsStopRequested() const { return *m_pStop; }
     const std::atomic<bool>& StopFlag() const { return *m_pStop; }
 
@@ -86,6 +89,15 @@ public:
     const std::wstring& Dest() const { return m_wstrDest; }
     // The status text last written.
     const char* StatusText() const { return m_szText; }
+
+    // The rows listed so far, each the entry of one file; only while no job
+    // runs, or on the job's own thread.
+    int RowCount() const { return int(m_rows.size()); }
+    // Null outside the rows.
+    MP3FileEntry* RowEntry(int nRow) const
+    {
+        return nRow >= 0 && size_t(nRow) < m_rows.size() ? m_rows[nRow].get() : nullptr;
+    }
 
     // Guards the tag texts and the fingerprint of the rows' entries: the tag
     // dialog commits an edit under it on the window's thread, and the pass
@@ -148,8 +160,10 @@ private:
     std::wstring m_wstrSource;
     std::wstring m_wstrDest;
 
-    // Shared with the threads that do a job's file work, which may outlive a
-    // job ended by force.
+    // The rows, in the order listed.
+    std::vector<std::unique_ptr<MP3FileEntry>> m_rows;
+
+    // Shared with the threads that do a job's file work.
     std::shared_ptr<std::atomic<bool>> m_pStop = std::make_shared<std::atomic<bool>>(false);
     std::mutex m_entryLock;
     int m_nShownPercent;

@@ -329,7 +329,7 @@ int CCollectJob::TransferFiles(int nMode)
     // drive is current, a place the user never chose.
     const std::wstring dest = LongPath(m_wstrDest);
     const bool bHaveDest = !dest.empty();
-    const int nCount = m_screen.RowCount();
+    const int nCount = RowCount();
     m_knownFolders.clear();
     m_targetFolders.clear();
     m_nShownPercent = -1;
@@ -341,7 +341,7 @@ int CCollectJob::TransferFiles(int nMode)
         CPassPipe pipe(*this, nMode, nCount);
         bool bGoing = true;
         for (int i = 0; i < nCount && bGoing; ++i) {
-            MP3FileEntry* e = m_screen.RowEntry(i);
+            MP3FileEntry* e = RowEntry(i);
             bGoing = !IsStopRequested() && pipe.Decide(i, e && bHaveDest ? e : nullptr, dest);
         }
         if (bGoing && pipe.ReportAll())
@@ -380,13 +380,13 @@ bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass, st
 
 void CCollectJob::SyncSizeIndex(bool bRebuild)
 {
-    const int nCount = m_screen.RowCount();
+    const int nCount = RowCount();
     if (bRebuild || nCount < m_nIndexedRows) {
         m_sizeIndex.clear();
         m_nIndexedRows = 0;
     }
     for (int row = m_nIndexedRows; row < nCount; ++row) {
-        const MP3FileEntry* e = m_screen.RowEntry(row);
+        const MP3FileEntry* e = RowEntry(row);
         if (e && e->nFileSize != 0)
             m_sizeIndex[e->nFileSize].push_back(row);
     }
@@ -449,7 +449,7 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
     for (int row : it->second) {
         if (pJob->IsStopRequested())
             return false;
-        const MP3FileEntry* o = pJob->m_screen.RowEntry(row);
+        const MP3FileEntry* o = pJob->RowEntry(row);
         if (o && IsDuplicateOfRow(*pEntry, nSum, *o, standing))
             return true;
     }

@@ -285,8 +285,8 @@ void CCollectJob::ListEntry(std::unique_ptr<MP3FileEntry> e, const std::string& 
     SetStatus(TEXT_FINGERPRINTING_FORMAT, text.c_str());
     // The scan is the rows' only writer while it runs, so the row it appends
     // lands at the current count.
-    e->nIndex = m_screen.RowCount();
-    m_screen.AddRow(e.get());
-    e.release();
+    e->nIndex = int(m_rows.size());
+    m_rows.push_back(std::move(e));
+    m_screen.ShowRow(*m_rows.back());
     SetStatus(TEXT_LISTED_FORMAT, text.c_str());
 }

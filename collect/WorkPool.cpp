@@ -5,8 +5,8 @@
 #include <system_error>
 
 namespace {
-// How often an idle thread looks at the stop request: a worker ended by force
-// never says goodbye, and its threads must not wait for ever.
+// How often an idle thread looks at the stop request, which is set without a
+// word to the pool.
 const auto IDLE_LOOK = std::chrono::milliseconds(100);
 }
 

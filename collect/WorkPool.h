@@ -11,7 +11,7 @@
 // A few threads that take file work off a job's worker, so that the system
 // always has a request of ours to serve while the worker walks, decides and
 // reports. Tasks must own what they use: after a stop, or when the worker
-// was ended by force, a thread may still finish the task it holds.
+// was left behind, a thread may still finish the task it holds.
 //
 // The worker posts tasks and learns of their end through the done signal;
 // what a task found goes back through memory the task and the worker share.

@@ -1,6 +1,6 @@
 // The real scan and organise pass in a process of their own, for tests that
 // kill it: the user is a script (the source, "yes", the destination) and the
-// screen keeps the rows and drops the texts.
+// screen shows nothing.
 //
 //   sorvane_pass.exe SOURCE DEST [--move]
 #include <windows.h>
@@ -36,28 +36,16 @@ private:
     int m_nChosen = 0;
 };
 
-class CRowsOnly : public IJobScreen
+class CNoScreen : public IJobScreen
 {
 public:
     void ShowStatus(const char*) override {}
     void ShowPathLine(const char*) override {}
     void ShowProgress(int) override {}
     void ShowProgressText(const char*) override {}
-    int RowCount() const override { return int(m_rows.size()); }
-    int AddRow(MP3FileEntry* pEntry) override
-    {
-        m_rows.emplace_back(pEntry);
-        return int(m_rows.size()) - 1;
-    }
-    MP3FileEntry* RowEntry(int nRow) const override
-    {
-        return nRow >= 0 && size_t(nRow) < m_rows.size() ? m_rows[nRow].get() : nullptr;
-    }
+    void ShowRow(const MP3FileEntry&) override {}
     bool TrySync(UINT) override { return true; }
     HWND Owner() const override { return nullptr; }
-
-private:
-    std::vector<std::unique_ptr<MP3FileEntry>> m_rows;
 };
 
 } // namespace
@@ -70,7 +58,7 @@ int main(int argc, char** argv)
     }
     const bool bMove = argc > 3 && std::strcmp(argv[3], "--move") == 0;
     CScriptUser user(argv[1], argv[2]);
-    CRowsOnly screen;
+    CNoScreen screen;
     CCollectJob job(user, screen);
     const int result = job.CollectFiles(bMove ? MODE_MOVE : MODE_COPY);
     std::printf("result=%d succeeded=%d failed=%d duplicates=%d\n", result, job.Succeeded(), job.Failed(),
