@@ -47,7 +47,6 @@ public:
     int CollectFiles(int nMode);
     // Walks the folder (or the one file) named by path, depth first; a folder
     // reached a second time through a folder link is not walked again.
-    void SearchFolder(const std::string& path);
     void SearchFolder(const std::wstring& path);
     // The organise entry: 0 when the destination choice was cancelled or the
     // job was stopped, else 1.
@@ -110,7 +109,6 @@ public:
 
 private:
     friend bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
-    friend int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
     friend class CScanPipe;
     friend class CPassPipe;
 
@@ -127,13 +125,11 @@ private:
     int AskYesNo(const char* text);
     void Tell(const char* text);
 
-    // The listing of a folder (or of the one chosen file) to walk; null when
-    // it is not to be walked.
-    std::unique_ptr<CFileFind> OpenFolder(const std::wstring& path, CScanPipe& pipe);
+    // The listing of a folder (or of the one chosen file), whose attributes
+    // are given, to walk; null when it is not to be walked.
+    std::unique_ptr<CFileFind> OpenFolder(const std::wstring& path, DWORD dwAttributes, CScanPipe& pipe);
     // False when the folder was walked already in this walk.
     bool EnterFolderOnce(const std::wstring& path);
-    // AddFileEntry with the path's text already made.
-    int AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize);
     // Appends the row of an entry read, with the texts the scan shows.
     void ListEntry(std::unique_ptr<MP3FileEntry> e, const std::string& text);
     enum RowOutcome { ROW_DONE, ROW_DUPLICATE, ROW_FAILED, ROW_STOPPED };
@@ -184,19 +180,14 @@ private:
     std::unordered_map<std::wstring, uint32_t> m_targetSums;
 };
 
-int AddFileEntry(CCollectJob* pJob, const std::string& path);
-// The same for a file reached by its long path, with the size the walk's
-// listing gave, so the file is opened only for its tag.
-int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
 // True when another row of the same non-zero size has its file at its target
 // and that file holds exactly the bytes of this row's file.
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
 // The entry of a file as the scan lists it (its size given), or
 // null when its tag cannot be read. Touches no job: runs on any thread.
 std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, uint64_t nFileSize);
-// 1 when every folder along the path exists (as a folder) at the end, else 0.
-int CreateFolderPath(const char* path);
-// The same for a long path (see afx/WidePath.h); the levels it makes are
-// added to *pMade, parents first.
+// 1 when every folder along the long path (see afx/WidePath.h) exists, as a
+// folder, at the end, else 0. The levels it makes are added to *pMade,
+// parents first.
 int CreateFolderPath(const std::wstring& path, std::vector<std::wstring>* pMade = nullptr);
 

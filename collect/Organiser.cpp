@@ -23,8 +23,7 @@ namespace {
 
 bool IsFolder(const std::wstring& path)
 {
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    return IsFolderAttributes(::GetFileAttributesW(path.c_str()));
 }
 
 // One level of a path: true when it exists as a folder at the end.
@@ -244,13 +243,8 @@ private:
         job.SetStatus(m_bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, TEXT_OPENING, source.c_str(),
                       row.targetText.c_str());
         Transfer& t = *row.transfer;
-        while (!t.bPrepared) {
-            if (job.IsStopRequested())
-                return false;
-            m_movers.WaitForDone(100);
-        }
         // Stopped while the copy waited for its turn: it goes unnamed.
-        if (job.IsStopRequested())
+        if (!m_movers.WaitUntil(t.bPrepared) || job.IsStopRequested())
             return false;
         TransferResult result = t.prepared;
         if (result == TRANSFER_DONE && m_bCopy) {
@@ -454,16 +448,6 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
             return true;
     }
     return false;
-}
-
-int CreateFolderPath(const char* path)
-{
-    if (!path)
-        return 0;
-    const size_t len = std::strlen(path);
-    if (len == 0 || len > 1023)
-        return 0;
-    return CreateFolderPath(LongPath(std::string(path)));
 }
 
 int CreateFolderPath(const std::wstring& path, std::vector<std::wstring>* pMade)

@@ -61,6 +61,16 @@ void CWorkPool::WaitForDone(unsigned nTimeoutMs, unsigned nTasks)
     m_nEndedSeen = shared.nEnded;
 }
 
+bool CWorkPool::WaitUntil(const std::atomic<bool>& bDone, unsigned nTasks)
+{
+    while (!bDone) {
+        if (*m_shared->pStop)
+            return false;
+        WaitForDone(100, nTasks);
+    }
+    return true;
+}
+
 void CWorkPool::Serve(std::shared_ptr<Shared> shared)
 {
     std::unique_lock<std::mutex> lock(shared->lock);

@@ -32,6 +32,9 @@ public:
     // through the system (under Wine, through its one server process); a
     // caller that can take ended tasks in batches wakes once per batch.
     void WaitForDone(unsigned nTimeoutMs, unsigned nTasks = 1);
+    // Waits until a task has set bDone, waking per nTasks ended tasks; false
+    // once stopped first.
+    bool WaitUntil(const std::atomic<bool>& bDone, unsigned nTasks = 1);
 
 private:
     // Lives as long as the last thread that uses it.
