@@ -111,7 +111,7 @@ void CWorkDialog::InitControls()
 
     m_listFont.reset(::CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGEUL_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   FF_MODERN | VARIABLE_PITCH, "굴림"));
+                                   FF_MODERN | VARIABLE_PITCH, TEXT_LIST_FONT));
     m_listFiles.SetFont(m_listFont.get(), TRUE);
 
     for (int i = 0; i < COLUMN_COUNT; ++i)
