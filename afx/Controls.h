@@ -131,7 +131,8 @@ public:
 
 
 private:
-    // Shows more rows, repainting only what that changes on screen.
+    // Shows more rows, repainting only what that changes on screen, around
+    // Wine's list view (see FlushDeferred).
     void GrowShownRows(int count);
 
     CWriterShared<std::vector<LPARAM>> m_rows;

@@ -1,21 +1,15 @@
 #include "tests/collect/JobHarness.h"
 
 #include <atomic>
-#include <cstdio>
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "afx/WidePath.h"
 #include "collect/SafeTransfer.h"
 
 using namespace collect_test;
 using namespace testing_support;
-
-namespace {
-
-// A file of the given size whose bytes are a hole but for its tag at the
-// end: large, yet quick to make.
-
-} // namespace
 
 using Transfer = JobTest;
 
@@ -177,36 +171,65 @@ TEST_F(Transfer, StopWhileAskingTable)
     m_job.ClearStop();
 }
 
-// The transfers themselves: never over an existing file, never a leftover,
-// whether the taken name is found before the copy or only at the rename.
-TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehind)
+// The transfers themselves: a free name gets the file, a taken one never
+// loses its own (whether it is found before the copy or only when the copy is
+// named), and no temporary is left either way; a copy prepared and never
+// named leaves nothing.
+TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehindTable)
 {
-    TempDir dir;
-    const std::atomic<bool> go{false};
-    WriteFile(dir / "src.mp3", "new");
-    WriteFile(dir / "dst\\taken.mp3", "old");
-    WriteFile(dir / "dst\\TAKEN2.mp3", "old");
+    using Transfer = std::function<TransferResult(const std::wstring&, const std::wstring&,
+                                                  const std::atomic<bool>&, TargetCheck)>;
+    const Transfer copy = SafeCopyFile;
+    const Transfer move = SafeMoveFile;
+    const Transfer dropped = [](const std::wstring& s, const std::wstring& t, const std::atomic<bool>& stop,
+                                TargetCheck check) {
+        CPreparedCopy prepared;
+        return prepared.Prepare(s, t, stop, check, false);
+    };
+    const Transfer takenMeanwhile = [](const std::wstring& s, const std::wstring& t, const std::atomic<bool>& stop,
+                                       TargetCheck check) {
+        CPreparedCopy prepared;
+        const TransferResult r = prepared.Prepare(s, t, stop, check, false);
+        WriteFile(TextFromWide(PlainPath(t)), "late");
+        return r == TRANSFER_DONE ? prepared.Commit(stop) : r;
+    };
+    const std::vector<std::string> before = {"dst\\TAKEN2.mp3", "dst\\taken.mp3", "src.mp3"};
     struct Case
     {
         const char* label;
-        TransferResult (*fn)(const std::wstring&, const std::wstring&, const std::atomic<bool>&, TargetCheck);
+        Transfer fn;
         std::string source;
         std::string target;
         TransferResult result;
+        std::vector<std::string> after;
     } cases[] = {
-        {"copy over a file", SafeCopyFile, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED},
-        {"copy over a file in other letter case", SafeCopyFile, "src.mp3", "dst\\taken2.mp3", TRANSFER_FAILED},
-        {"move over a file", SafeMoveFile, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED},
-        {"copy into a missing folder", SafeCopyFile, "src.mp3", "none\\x.mp3", TRANSFER_FAILED},
-        {"copy of a missing source", SafeCopyFile, "gone.mp3", "dst\\y.mp3", TRANSFER_FAILED},
+        {"copy to a free name", copy, "src.mp3", "dst\\new.mp3", TRANSFER_DONE,
+         {"dst\\TAKEN2.mp3", "dst\\new.mp3", "dst\\taken.mp3", "src.mp3"}},
+        {"move to a free name", move, "src.mp3", "dst\\new.mp3", TRANSFER_DONE,
+         {"dst\\TAKEN2.mp3", "dst\\new.mp3", "dst\\taken.mp3"}},
+        {"copy over a file", copy, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED, before},
+        {"copy over a file in other letter case", copy, "src.mp3", "dst\\taken2.mp3", TRANSFER_FAILED, before},
+        {"move over a file", move, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED, before},
+        {"copy into a missing folder", copy, "src.mp3", "none\\x.mp3", TRANSFER_FAILED, before},
+        {"copy of a missing source", copy, "gone.mp3", "dst\\y.mp3", TRANSFER_FAILED, before},
+        {"a copy prepared and never named", dropped, "src.mp3", "dst\\new.mp3", TRANSFER_DONE, before},
+        {"a name taken while the copy waited", takenMeanwhile, "src.mp3", "dst\\late.mp3", TRANSFER_FAILED,
+         {"dst\\TAKEN2.mp3", "dst\\late.mp3", "dst\\taken.mp3", "src.mp3"}},
     };
+    const std::atomic<bool> go{false};
     for (const TargetCheck check : {TARGET_CHECK_FIRST, TARGET_CHECK_AT_RENAME}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.label) + (check == TARGET_CHECK_FIRST ? ", looked at first" : ", at the rename"));
+            TempDir dir;
+            WriteFile(dir / "src.mp3", "new");
+            WriteFile(dir / "dst\\taken.mp3", "old");
+            WriteFile(dir / "dst\\TAKEN2.mp3", "old");
             EXPECT_EQ(c.result, c.fn(LongPath(dir / c.source), LongPath(dir / c.target), go, check));
-            EXPECT_EQ(std::vector<std::string>({"dst\\TAKEN2.mp3", "dst\\taken.mp3", "src.mp3"}),
-                      FilesUnder(dir.Path()));
+            EXPECT_EQ(c.after, FilesUnder(dir.Path()));
             EXPECT_EQ(Bytes({'o', 'l', 'd'}), ReadFile(dir / "dst\\taken.mp3"));
+            if (c.target == "dst\\new.mp3" && c.result == TRANSFER_DONE && c.after != before) {
+                EXPECT_EQ(Bytes({'n', 'e', 'w'}), ReadFile(dir / c.target));
+            }
         }
     }
 }
