@@ -252,6 +252,9 @@ struct CPreparedCopy::Impl
     bool bFlush = false;
     std::unique_ptr<CTempFile> temp;
     DWORD dwAttributes = 0;
+    // The source's times when it was copied: any write since changes one.
+    LARGE_INTEGER written = {};
+    LARGE_INTEGER changed = {};
 
     // The source's bytes, time and attributes into a new temporary.
     TransferResult Write(const std::atomic<bool>& stop, bool bOnClose)
@@ -294,6 +297,8 @@ struct CPreparedCopy::Impl
         written.dwHighDateTime = DWORD(info.LastWriteTime.HighPart);
         ::SetFileTime(file->Handle(), nullptr, nullptr, &written);
         dwAttributes = info.FileAttributes;
+        this->written = info.LastWriteTime;
+        this->changed = info.ChangeTime;
         temp = std::move(file);
         return TRANSFER_DONE;
     }
@@ -306,6 +311,15 @@ CPreparedCopy::~CPreparedCopy() = default;
 bool CPreparedCopy::IsPrepared() const
 {
     return m_p->temp != nullptr;
+}
+
+bool CPreparedCopy::SourceUnchanged() const
+{
+    CHandle src(::CreateFileW(m_p->source.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+    FILE_BASIC_INFO info;
+    return src.IsValid() && ::GetFileInformationByHandleEx(src, FileBasicInfo, &info, sizeof info) &&
+           info.LastWriteTime.QuadPart == m_p->written.QuadPart && info.ChangeTime.QuadPart == m_p->changed.QuadPart;
 }
 
 TransferResult CPreparedCopy::Prepare(const std::wstring& source, const std::wstring& target,
@@ -353,6 +367,13 @@ TransferResult CompleteMove(const std::wstring& source, const std::wstring& targ
                             const std::atomic<bool>& stop, TargetCheck check, bool& bCopied)
 {
     bCopied = false;
+    // A source written since its copy was made ahead (a tag edit) is copied
+    // again: the move must not take the edit away with the source.
+    if (copy.IsPrepared() && !copy.SourceUnchanged()) {
+        const TransferResult r = copy.Prepare(source, target, stop, check, true);
+        if (r != TRANSFER_DONE)
+            return r;
+    }
     if (!copy.IsPrepared()) {
         if (::MoveFileExW(source.c_str(), target.c_str(), 0))
             return TRANSFER_DONE;

@@ -44,6 +44,8 @@ public:
     TransferResult Prepare(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
                            TargetCheck check, bool bFlush);
     bool IsPrepared() const;
+    // True when the source's times are those it had when it was copied.
+    bool SourceUnchanged() const;
     // Names the prepared copy, never replacing a file; nothing stands under
     // the target's name before.
     TransferResult Commit(const std::atomic<bool>& stop);

@@ -1,6 +1,7 @@
 #include "tests/collect/JobHarness.h"
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -174,7 +175,8 @@ TEST_F(Transfer, StopWhileAskingTable)
 // The transfers themselves: a free name gets the file, a taken one never
 // loses its own (whether it is found before the copy or only when the copy is
 // named), and no temporary is left either way; a copy prepared and never
-// named leaves nothing.
+// named leaves nothing; a move made final after its source was written (a tag
+// edit) takes the source as it is then.
 TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehindTable)
 {
     using Transfer = std::function<TransferResult(const std::wstring&, const std::wstring&,
@@ -193,6 +195,15 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehindTable)
         WriteFile(TextFromWide(PlainPath(t)), "late");
         return r == TRANSFER_DONE ? prepared.Commit(stop) : r;
     };
+    const Transfer editedMeanwhile = [](const std::wstring& s, const std::wstring& t, const std::atomic<bool>& stop,
+                                        TargetCheck check) {
+        CPreparedCopy prepared;
+        const TransferResult r = prepared.Prepare(s, t, stop, check, true);
+        ::Sleep(20);
+        WriteFile(TextFromWide(PlainPath(s)), "edited");
+        bool bCopied = false;
+        return r == TRANSFER_DONE ? CompleteMove(s, t, prepared, stop, check, bCopied) : r;
+    };
     const std::vector<std::string> before = {"dst\\TAKEN2.mp3", "dst\\taken.mp3", "src.mp3"};
     struct Case
     {
@@ -202,11 +213,14 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehindTable)
         std::string target;
         TransferResult result;
         std::vector<std::string> after;
+        const char* targetBytes;   // what the target holds after, if anything
     } cases[] = {
         {"copy to a free name", copy, "src.mp3", "dst\\new.mp3", TRANSFER_DONE,
-         {"dst\\TAKEN2.mp3", "dst\\new.mp3", "dst\\taken.mp3", "src.mp3"}},
+         {"dst\\TAKEN2.mp3", "dst\\new.mp3", "dst\\taken.mp3", "src.mp3"}, "new"},
         {"move to a free name", move, "src.mp3", "dst\\new.mp3", TRANSFER_DONE,
-         {"dst\\TAKEN2.mp3", "dst\\new.mp3", "dst\\taken.mp3"}},
+         {"dst\\TAKEN2.mp3", "dst\\new.mp3", "dst\\taken.mp3"}, "new"},
+        {"a move whose source was written after its copy", editedMeanwhile, "src.mp3", "dst\\new.mp3",
+         TRANSFER_DONE, {"dst\\TAKEN2.mp3", "dst\\new.mp3", "dst\\taken.mp3"}, "edited"},
         {"copy over a file", copy, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED, before},
         {"copy over a file in other letter case", copy, "src.mp3", "dst\\taken2.mp3", TRANSFER_FAILED, before},
         {"move over a file", move, "src.mp3", "dst\\taken.mp3", TRANSFER_FAILED, before},
@@ -214,7 +228,7 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehindTable)
         {"copy of a missing source", copy, "gone.mp3", "dst\\y.mp3", TRANSFER_FAILED, before},
         {"a copy prepared and never named", dropped, "src.mp3", "dst\\new.mp3", TRANSFER_DONE, before},
         {"a name taken while the copy waited", takenMeanwhile, "src.mp3", "dst\\late.mp3", TRANSFER_FAILED,
-         {"dst\\TAKEN2.mp3", "dst\\late.mp3", "dst\\taken.mp3", "src.mp3"}},
+         {"dst\\TAKEN2.mp3", "dst\\late.mp3", "dst\\taken.mp3", "src.mp3"}, "late"},
     };
     const std::atomic<bool> go{false};
     for (const TargetCheck check : {TARGET_CHECK_FIRST, TARGET_CHECK_AT_RENAME}) {
@@ -227,8 +241,8 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehindTable)
             EXPECT_EQ(c.result, c.fn(LongPath(dir / c.source), LongPath(dir / c.target), go, check));
             EXPECT_EQ(c.after, FilesUnder(dir.Path()));
             EXPECT_EQ(Bytes({'o', 'l', 'd'}), ReadFile(dir / "dst\\taken.mp3"));
-            if (c.target == "dst\\new.mp3" && c.result == TRANSFER_DONE && c.after != before) {
-                EXPECT_EQ(Bytes({'n', 'e', 'w'}), ReadFile(dir / c.target));
+            if (c.targetBytes) {
+                EXPECT_EQ(Bytes(c.targetBytes, c.targetBytes + std::strlen(c.targetBytes)), ReadFile(dir / c.target));
             }
         }
     }
