@@ -47,8 +47,8 @@ TEST_F(Transfer, MoveToAnotherDrive)
 // after it: what stays is what a pass taking the rows one by one and stopped
 // at the large one leaves. The first song is in place and counted; the large
 // one was being copied, as the status says, and left no file; the last was
-// never reached: movers that copied it ahead left nothing of it, and a move
-// left its source where it was.
+// never reached: movers that copied it ahead left nothing of it, not even
+// its album's folder, and a move left its source where it was.
 TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
 {
     CTmpfsDrive drive;
@@ -71,7 +71,7 @@ TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
         WriteFile(Src("a-small.mp3"), small);
         WriteSparseMp3(Src("b-large.mp3"), size, Tagged("Big", "Stop"));
         // Not a twin of the first: the pass would leave a duplicate where it is.
-        const Bytes later = MakeMp3(Tagged("Big", "Stop"), 5000, 2);
+        const Bytes later = MakeMp3(Tagged("Big", "Later"), 5000, 2);
         WriteFile(Src("c-small.mp3"), later);
         const Bytes tail = LastBytes(Src("b-large.mp3"), 4096);
         ::CreateDirectoryA(c.dest.c_str(), nullptr);
@@ -103,6 +103,7 @@ TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
         EXPECT_EQ(1, m_job.Succeeded());
         EXPECT_EQ(0, m_job.Failed() + m_job.Duplicates());
         EXPECT_EQ(std::vector<std::string>({"a-small.mp3"}), FilesUnder(folder));
+        EXPECT_FALSE(IsFolder(c.dest + "\\Big\\Later"));
         const std::vector<std::string> sources = c.mode == MODE_COPY
                                                      ? std::vector<std::string>({"a-small.mp3", "b-large.mp3", "c-small.mp3"})
                                                      : std::vector<std::string>({"b-large.mp3", "c-small.mp3"});
