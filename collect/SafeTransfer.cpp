@@ -63,23 +63,8 @@ std::vector<BYTE> RenameInfoFor(const std::wstring& target)
     return buf;
 }
 
-// Refusals of a link by handle that say the file system has no links
-// (FAT, exFAT, some network shares), not that this one file cannot have one.
-bool IsNoLinkStatus(LONG status)
-{
-    switch (ULONG(status)) {
-    case 0xC0000002:   // STATUS_NOT_IMPLEMENTED
-    case 0xC0000003:   // STATUS_INVALID_INFO_CLASS
-    case 0xC000000D:   // STATUS_INVALID_PARAMETER
-    case 0xC0000010:   // STATUS_INVALID_DEVICE_REQUEST
-    case 0xC00000BB:   // STATUS_NOT_SUPPORTED
-        return true;
-    default:
-        return false;
-    }
-}
-
 const LONG STATUS_NAME_TAKEN = LONG(0xC0000035);   // STATUS_OBJECT_NAME_COLLISION
+const LONG STATUS_NO_NAME = LONG(0xC000000D);       // STATUS_INVALID_PARAMETER
 const int FILE_LINK_INFORMATION_CLASS = 11;
 
 // The system's own call: the documented calls give a file a second name only
@@ -96,8 +81,8 @@ LONG LinkByHandle(HANDLE file, const std::vector<BYTE>& info)
     return set(file, io, const_cast<BYTE*>(info.data()), ULONG(info.size()), FILE_LINK_INFORMATION_CLASS);
 }
 
-// Set once a file system refused links: later temporaries are made the way
-// that needs none.
+// Set once a link was refused: later temporaries are made the way that
+// needs none.
 std::atomic<bool> g_bNoLinks{false};
 
 // A file under a temporary name in the target's folder, removed by the system
@@ -159,12 +144,15 @@ public:
             return NOT_NAMED;
         const std::vector<BYTE> name = RenameInfoFor(target);
         if (m_bOnClose) {
-            const LONG status = name.empty() ? LONG(0xC000000D) : LinkByHandle(m_file.Get(), name);
+            const LONG status = name.empty() ? STATUS_NO_NAME : LinkByHandle(m_file.Get(), name);
             if (status == STATUS_NAME_TAKEN)
                 return NAME_TAKEN;
             if (status != 0) {
-                if (IsNoLinkStatus(status))
-                    g_bNoLinks = true;
+                // A file system without links (FAT, exFAT, some shares), or
+                // a system that refuses a link to a file to be deleted on
+                // close: the copies to come are made the other way, so none
+                // is made twice.
+                g_bNoLinks = true;
                 return NO_LINKS;
             }
             // The close takes the temporary name; the final one stays.
