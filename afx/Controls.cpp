@@ -2,21 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-
 #include "afx/WidePath.h"
-
-bool ReplaceLockLeftHeld(std::mutex& lock)
-{
-    if (lock.try_lock()) {
-        lock.unlock();
-        return false;
-    }
-    // Its storage is reused without its destructor, which must not run on a
-    // held lock; what the old one holds of the system's stays allocated.
-    new (&lock) std::mutex;
-    return true;
-}
 
 void CStatic::SetWindowText(const char* text)
 {
@@ -121,13 +107,26 @@ void CListCtrl::DeleteAllItems()
         SendMessage(LVM_SETITEMCOUNT, 0, 0);
 }
 
+namespace {
+
+// Wine's list view, not Windows' own, needs the workaround of GrowShownRows.
+bool RunsUnderWine()
+{
+    static const bool bWine =
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return bWine;
+}
+
+} // namespace
+
 void CListCtrl::FlushDeferred()
 {
     const int count = GetItemCount();
     if (count == m_nShown)
         return;
-    // Fewer rows (a store a killed writer left) is a new list, shown whole.
-    if (count > m_nShown && ::IsWindowVisible(m_hWnd))
+    // Fewer rows is a new list, shown whole. Windows' list view takes a new
+    // count as documented, repainting only what changes.
+    if (count > m_nShown && ::IsWindowVisible(m_hWnd) && RunsUnderWine())
         GrowShownRows(count);
     else
         SendMessage(LVM_SETITEMCOUNT, count, count > m_nShown ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0);
@@ -174,9 +173,9 @@ struct CListLook
 
 void CListCtrl::GrowShownRows(int count)
 {
-    // A new row count makes Wine's owner-data list redraw both of its scroll
-    // bars twice, whether they change or not: 20-60 ms on the window's
-    // thread, several times a second during a scan. While the list is marked
+    // Under Wine only. A new row count makes Wine's owner-data list redraw
+    // both of its scroll bars twice, whether they change or not: 20-60 ms on
+    // the window's thread, several times a second during a scan. While the list is marked
     // invisible those redraws are skipped, and what did change is repainted
     // after: the new rows in view, a scroll bar that looks different. The
     // default procedure sets and clears the mark; the list's own handling of

@@ -17,25 +17,16 @@
 // window's own thread, they take effect at once.
 
 // State a writer thread and the window's thread share, behind a lock of its
-// own. A writer ended by force may die inside the lock, leaving it held for
-// ever and the state half written: RecoverFromKilledWriter then leaves both
-// behind, never touched nor freed again, and starts afresh, so that nothing
-// after a forced end waits on the dead thread.
+// own.
 template <class T>
 class CWriterShared
 {
-    struct Slot
-    {
-        std::mutex lock;
-        T data;
-    };
-
 public:
     // The state, locked while this lives.
     class Locked
     {
     public:
-        explicit Locked(Slot& slot) : m_guard(slot.lock), m_data(slot.data) {}
+        Locked(std::mutex& lock, T& data) : m_guard(lock), m_data(data) {}
         T* operator->() const { return &m_data; }
         T& operator*() const { return m_data; }
 
@@ -44,36 +35,16 @@ public:
         T& m_data;
     };
 
-    CWriterShared() : m_pSlot(new Slot) {}
-    ~CWriterShared() { delete m_pSlot; }
+    CWriterShared() = default;
     CWriterShared(const CWriterShared&) = delete;
     CWriterShared& operator=(const CWriterShared&) = delete;
 
-    Locked Lock() const { return Locked(*m_pSlot); }
-
-    // Only on the window's thread, once the writer is gone. True when it had
-    // died holding the lock: the state it held is abandoned, a fresh one in
-    // its place.
-    bool RecoverFromKilledWriter()
-    {
-        if (m_pSlot->lock.try_lock()) {
-            m_pSlot->lock.unlock();
-            return false;
-        }
-        m_pSlot = new Slot;
-        return true;
-    }
+    Locked Lock() const { return Locked(m_lock, m_data); }
 
 private:
-    Slot* m_pSlot;
+    mutable std::mutex m_lock;
+    mutable T m_data;
 };
-
-// The same for a plain lock over data that is not its own (say the rows'
-// entries, which a worker only reads under it). On the window's thread, once
-// the writer is gone: a lock left held is replaced by a fresh one in its
-// place; the old one is neither unlocked nor destroyed, and no one waits on
-// it. True when it was held.
-bool ReplaceLockLeftHeld(std::mutex& lock);
 
 class CButton : public CWnd {};
 class CEdit : public CWnd {};
@@ -85,8 +56,6 @@ public:
     // Whole: names outside the code page show as they are.
     void SetWindowText(const std::wstring& text) override;
     void FlushDeferred() override;
-    // See CWriterShared: a text a killed writer was leaving is dropped.
-    void RecoverFromKilledWriter() { m_pending.RecoverFromKilledWriter(); }
 
 private:
     struct Pending
@@ -114,8 +83,6 @@ public:
     void SetPos(int pos);
     int GetPos() const { return int(SendMessage(PBM_GETPOS)); }
     void FlushDeferred() override;
-    // See CWriterShared: a position a killed writer was leaving is dropped.
-    void RecoverFromKilledWriter() { m_pos.RecoverFromKilledWriter(); }
 
 private:
     struct Positions
@@ -166,13 +133,10 @@ public:
     void FlushDeferred() override;
     bool OnReflectedNotify(NMHDR* hdr, LRESULT* result) override;
 
-    // See CWriterShared. When the killed writer held the row store, the rows
-    // go, and what their data values point at is never released: the store
-    // may be half grown, and reading it could free what was never there.
-    void RecoverFromKilledWriter() { m_rows.RecoverFromKilledWriter(); }
 
 private:
-    // Shows more rows, repainting only what that changes on screen.
+    // Shows more rows, repainting only what that changes on screen, around
+    // Wine's list view (see FlushDeferred).
     void GrowShownRows(int count);
 
     CWriterShared<std::vector<LPARAM>> m_rows;

@@ -28,6 +28,11 @@ std::wstring LongPath(const std::string& path);
 std::wstring PlainPath(const std::wstring& path);
 // The folder and a name, with one backslash between them.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+// True when attributes from GetFileAttributesW name a folder.
+inline bool IsFolderAttributes(DWORD dwAttributes)
+{
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 // What follows the last backslash.
 std::wstring NameOfPath(const std::wstring& path);
 // The length of the part of a long path that names its volume ("\\?\C:\",

@@ -194,7 +194,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD)
     }
     g_lastTick = t;
 
-    const CCollectJob& job = g_pDlg->m_job;
+    const CCollectJob& job = g_pDlg->Job();
     if (g_pUser->m_nChosen == 1) {
         if (g_scanPace.m_tLast == 0)
             g_scanPace.m_tLast = g_pUser->m_tScanStart;
@@ -258,8 +258,8 @@ int main(int argc, char** argv)
 
     std::printf("scan_ms=%.1f copy_ms=%.1f rows=%d peak_ws=%llu ui_stall_ms=%.1f succeeded=%d duplicates=%d failed=%d\n",
                 user.m_tScanEnd - user.m_tScanStart, bScanOnly ? 0.0 : user.m_tCopyEnd - user.m_tCopyStart, rows,
-                static_cast<unsigned long long>(pmc.PeakWorkingSetSize), g_maxStall, dlg.m_job.Succeeded(),
-                dlg.m_job.Duplicates(), dlg.m_job.Failed());
+                static_cast<unsigned long long>(pmc.PeakWorkingSetSize), g_maxStall, dlg.Job().Succeeded(),
+                dlg.Job().Duplicates(), dlg.Job().Failed());
     std::printf("scan_laps_ms=%s copy_laps_ms=%s\n", g_scanPace.Text().c_str(), g_copyPace.Text().c_str());
     for (int p = 0; p < PHASE_COUNT; ++p)
         std::printf("%s_tick_max_ms=%.1f %s_tick_p99_ms=%.1f %s_ui_max_ms=%.1f %s_ui_p99_ms=%.1f %s_ticks=%d\n",
@@ -270,6 +270,6 @@ int main(int argc, char** argv)
         std::printf("detail: %-24s msg=0x%04x count=%7d total_ms=%8.1f max_ms=%6.1f\n", c.first.first.c_str(),
                     c.first.second, c.second.count, c.second.total, c.second.max);
     std::fflush(stdout);
-    dlg.StopWorkThread();
+    dlg.StopJob();
     return 0;
 }

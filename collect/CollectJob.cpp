@@ -22,6 +22,8 @@ CCollectJob::CCollectJob(IJobUi& ui, IJobScreen& screen) : m_ui(ui), m_screen(sc
 
 void CCollectJob::Reset()
 {
+    m_rows.clear();
+    m_rows.shrink_to_fit();
     m_szText[0] = 0;
     m_nTotal = m_nSucceeded = m_nFailed = m_nDuplicates = 0;
     m_szSource[0] = 0;

@@ -48,7 +48,6 @@ public:
     int CollectFiles(int nMode);
     // Walks the folder (or the one file) named by path, depth first; a folder
     // reached a second time through a folder link is not walked again.
-    void SearchFolder(const std::string& path);
     void SearchFolder(const std::wstring& path);
     // The organise entry: 0 when the destination choice was cancelled or the
     // job was stopped, else 1.
@@ -56,17 +55,20 @@ public:
     // The pass over the rows: 1, or 0 when it was stopped before its end.
     int TransferFiles(int nMode);
 
-    // Counters, paths and texts back to the state after construction. The
-    // seams and the stop request stay as they are.
+    // Rows, counters, paths and texts back to the state after construction.
+    // The seams and the stop request stay as they are; the screen has let go
+    // of the rows first.
     void Reset();
 
     // A stop asked from another thread; the jobs test it between files and
     // while copying, and return early. A stopped job asks nothing more and
     // writes no closing report.
     void RequestStop() { *m_pStop = true; }
-    // Only while no job runs. A fresh flag: threads a job ended by force left
+    // Only while no job runs. A fresh flag: threads a stopped job left
     // behind keep seeing theirs set.
     void ClearStop() { m_pStop = std::make_shared<std::atomic<bool>>(false); }
+    // The flag of the one who runs the job, set before it starts it.
+    void UseStopFlag(std::shared_ptr<std::atomic<bool>> pStop) { m_pStop = std::move(pStop); }
     bool IsStopRequested() const { return *m_pStop; }
     const std::atomic<bool>& StopFlag() const { return *m_pStop; }
 
@@ -88,6 +90,15 @@ public:
     // The status text last written.
     const char* StatusText() const { return m_szText; }
 
+    // The rows listed so far, each the entry of one file; only while no job
+    // runs, or on the job's own thread.
+    int RowCount() const { return int(m_rows.size()); }
+    // Null outside the rows.
+    MP3FileEntry* RowEntry(int nRow) const
+    {
+        return nRow >= 0 && size_t(nRow) < m_rows.size() ? m_rows[nRow].get() : nullptr;
+    }
+
     // Guards the tag texts and the fingerprint of the rows' entries: the tag
     // dialog commits an edit under it on the window's thread, and the pass
     // takes its copy of a row's texts under it, so the pass never sees an
@@ -99,7 +110,6 @@ public:
 
 private:
     friend bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
-    friend int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
     friend class CScanPipe;
     friend class CPassPipe;
 
@@ -119,13 +129,11 @@ private:
     int AskYesNo(const char* text);
     void Tell(const char* text);
 
-    // The listing of a folder (or of the one chosen file) to walk; null when
-    // it is not to be walked.
-    std::unique_ptr<CFileFind> OpenFolder(const std::wstring& path, CScanPipe& pipe);
+    // The listing of a folder (or of the one chosen file), whose attributes
+    // are given, to walk; null when it is not to be walked.
+    std::unique_ptr<CFileFind> OpenFolder(const std::wstring& path, DWORD dwAttributes, CScanPipe& pipe);
     // False when the folder was walked already in this walk.
     bool EnterFolderOnce(const std::wstring& path);
-    // AddFileEntry with the path's text already made.
-    int AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize);
     // Appends the row of an entry read, with the texts the scan shows.
     void ListEntry(std::unique_ptr<MP3FileEntry> e, const CShownText& text);
     enum RowOutcome { ROW_DONE, ROW_DUPLICATE, ROW_FAILED, ROW_STOPPED };
@@ -134,8 +142,9 @@ private:
     std::shared_ptr<const CTargetFolder> TargetFolder(const CTargetPath& t);
     // CreateFolderPath, remembering the folders made or found in this pass.
     // bMadeByPass tells whether this pass made the folder: then nothing but
-    // what the pass put there is in it.
-    bool EnsureFolder(const std::wstring& folder, bool& bMadeByPass);
+    // what the pass put there is in it. The levels it makes are added to
+    // *pMade, parents first.
+    bool EnsureFolder(const std::wstring& folder, bool& bMadeByPass, std::vector<std::wstring>* pMade);
     // Brings the size index up to the rows listed now.
     void SyncSizeIndex(bool bRebuild);
 
@@ -151,8 +160,10 @@ private:
     std::wstring m_wstrSource;
     std::wstring m_wstrDest;
 
-    // Shared with the threads that do a job's file work, which may outlive a
-    // job ended by force.
+    // The rows, in the order listed.
+    std::vector<std::unique_ptr<MP3FileEntry>> m_rows;
+
+    // Shared with the threads that do a job's file work.
     std::shared_ptr<std::atomic<bool>> m_pStop = std::make_shared<std::atomic<bool>>(false);
     std::mutex m_entryLock;
     int m_nShownPercent;
@@ -173,18 +184,14 @@ private:
     std::unordered_map<std::wstring, uint32_t> m_targetSums;
 };
 
-int AddFileEntry(CCollectJob* pJob, const std::string& path);
-// The same for a file reached by its long path, with the size the walk's
-// listing gave, so the file is opened only for its tag.
-int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize);
 // True when another row of the same non-zero size has its file at its target
 // and that file holds exactly the bytes of this row's file.
 bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob);
 // The entry of a file as the scan lists it (its size given), or
 // null when its tag cannot be read. Touches no job: runs on any thread.
 std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, uint64_t nFileSize);
-// 1 when every folder along the path exists (as a folder) at the end, else 0.
-int CreateFolderPath(const char* path);
-// The same for a long path (see afx/WidePath.h).
-int CreateFolderPath(const std::wstring& path);
+// 1 when every folder along the long path (see afx/WidePath.h) exists, as a
+// folder, at the end, else 0. The levels it makes are added to *pMade,
+// parents first.
+int CreateFolderPath(const std::wstring& path, std::vector<std::wstring>* pMade = nullptr);
 

@@ -2,10 +2,12 @@
 
 #include "afx/WidePath.h"
 #include "collect/FileEntry.h"
+#include "res/Texts.h"
 
 const CColumnDef g_EntryColumns[COLUMN_COUNT] = {
-    {"번호", 40}, {"파일경로", 280}, {"가수", 80}, {"앨범", 100}, {"트랙", 50},
-    {"제목", 100}, {"장르", 80}, {"연도", 80}, {"Comment", 210},
+    {TEXT_COLUMN_NUMBER, 40}, {TEXT_COLUMN_PATH, 280}, {TEXT_COLUMN_ARTIST, 80},
+    {TEXT_COLUMN_ALBUM, 100}, {TEXT_COLUMN_TRACK, 50}, {TEXT_COLUMN_TITLE, 100},
+    {TEXT_COLUMN_GENRE, 80}, {TEXT_COLUMN_YEAR, 80}, {TEXT_COLUMN_COMMENT, 210},
 };
 
 void CEntryColumns::GetCellText(int row, LPARAM data, int column, char* buf, int cb)

@@ -6,7 +6,7 @@
 struct MP3FileEntry;
 
 // How a job reaches the screen: the status text, the path line, the progress
-// and the rows. A job runs on a worker thread; none of these may make it wait
+// and the rows it shows. A job runs on a worker thread; none of these may make it wait
 // for the window's thread, except TrySync, which is the one wait it asks for.
 // The program's work window implements it over its controls; tests put a
 // window of their own behind it.
@@ -23,12 +23,10 @@ public:
     virtual void ShowProgress(int nPos) = 0;
     virtual void ShowProgressText(const char* text) = 0;
 
-    // The rows listed so far; the row owns the entry it was added with.
-    virtual int RowCount() const = 0;
-    // Appends a row owning the entry; returns its index.
-    virtual int AddRow(MP3FileEntry* pEntry) = 0;
-    // The entry of a row, or null outside the rows.
-    virtual MP3FileEntry* RowEntry(int nRow) const = 0;
+    // Shows one more row, drawn from the entry. The job owns its rows'
+    // entries and keeps them until it is reset or goes; the screen forgets
+    // them first.
+    virtual void ShowRow(const MP3FileEntry& entry) = 0;
 
     // Waits up to nTimeoutMs for the screen to show everything written so
     // far. True when it does, or when it never will (no window any more).

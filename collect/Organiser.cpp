@@ -10,6 +10,7 @@
 #include "afx/WidePath.h"
 #include "collect/Duplicate.h"
 #include "collect/JobScreen.h"
+#include "collect/PassOrder.h"
 #include "collect/WorkPool.h"
 #include "collect/SafeTransfer.h"
 #include "collect/TargetPath.h"
@@ -22,42 +23,40 @@ namespace {
 
 bool IsFolder(const std::wstring& path)
 {
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    return IsFolderAttributes(::GetFileAttributesW(path.c_str()));
 }
 
 // One level of a path: true when it exists as a folder at the end.
-bool MakeFolder(const std::wstring& path)
+bool MakeFolder(const std::wstring& path, std::vector<std::wstring>* pMade)
 {
     if (IsFolder(path))
         return true;
-    if (::CreateDirectoryW(path.c_str(), nullptr))
+    if (::CreateDirectoryW(path.c_str(), nullptr)) {
+        if (pMade)
+            pMade->push_back(path);
         return true;
+    }
     if (::GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     // Something is there; a file of that name is no folder to put files in.
     return IsFolder(path);
 }
 
-// Paths that name one file, whatever their letter case, give one key.
-std::wstring TargetKey(const std::wstring& path)
-{
-    std::wstring key = path;
-    if (!key.empty())
-        ::CharUpperBuffW(&key[0], DWORD(key.size()));
-    return key;
-}
-
 } // namespace
 
 // The pass's file work, overlapped: the worker decides each row in row order
-// (its target, the duplicate test, its folders) and a few movers copy or move
-// the files decided on, while the worker goes on to the next rows. A row is
-// decided only once every transfer still running that it could see has
-// ended (one of its size, or one whose target or source is its target or
-// source), so each decision is the one a one-by-one pass would make. The
-// outcomes are reported in row order with the texts, progress and counts of a
-// one-by-one pass.
+// (its target, the duplicate test, its folders) and a few movers copy the
+// files decided on into temporaries beside their targets, while the worker
+// goes on to the next rows. What anyone can see is made in row order, by the
+// worker, as it reports the row: a copy's final name, a move's rename or
+// its source's deletion. A row is decided only once every transfer it could
+// see (one of its size, or one whose target or source is its target or
+// source) is final, so each decision is the one a one-by-one pass would make;
+// after a stop, the copies not made final go with their temporaries and the
+// folders made for rows not yet reached are taken away again, so the files
+// are those a one-by-one pass stopped at the reported row leaves. The
+// outcomes are reported in row order with the texts, progress and counts of
+// a one-by-one pass.
 class CPassPipe
 {
 public:
@@ -84,20 +83,32 @@ public:
         return m_rows.ReportAll([this](Row& r) { return Report(r); });
     }
 
+    // The folders this pass made for rows it had not reported when it was
+    // stopped, the last made first.
+    std::vector<std::wstring> FoldersNotReached() const
+    {
+        std::vector<std::wstring> folders;
+        for (auto it = m_madeFolders.rbegin(); it != m_madeFolders.rend(); ++it) {
+            if (it->first > m_nReachedRow)
+                folders.push_back(it->second);
+        }
+        return folders;
+    }
+
 private:
     enum { MOVERS = 3, AHEAD = 8 };
 
-    // One file's transfer, shared by the mover doing it and the worker.
+    // One file's transfer, shared by the mover preparing it and the worker.
     struct Transfer
     {
         std::wstring source;
         std::wstring target;
-        std::wstring sourceKey;
-        std::wstring targetKey;
-        uint64_t nFileSize = 0;
+        CTransferKeys keys;
         TargetCheck check = TARGET_CHECK_FIRST;
-        TransferResult result = TRANSFER_FAILED;
-        std::atomic<bool> bDone{false};
+        CPreparedCopy copy;
+        // The mover's outcome, once bPrepared is set.
+        TransferResult prepared = TRANSFER_DONE;
+        std::atomic<bool> bPrepared{false};
         MP3FileEntry* pEntry = nullptr;
         uint32_t nSum = 0;
     };
@@ -107,7 +118,7 @@ private:
         CCollectJob::RowOutcome outcome;
         CShownText targetText;
         std::shared_ptr<Transfer> transfer;
-        bool IsReady() const { return !transfer || transfer->bDone; }
+        bool IsReady() const { return !transfer || transfer->bPrepared; }
     };
 
     CCollectJob::RowOutcome Decide(MP3FileEntry& e, const std::wstring& dest, Row& row)
@@ -134,9 +145,7 @@ private:
         auto transfer = std::make_shared<Transfer>();
         transfer->source = e.WidePath();
         transfer->target = t.path;
-        transfer->sourceKey = TargetKey(e.WidePath());
-        transfer->targetKey = TargetKey(t.path);
-        transfer->nFileSize = e.nFileSize;
+        transfer->keys = CTransferKeys{TargetKey(e.WidePath()), TargetKey(t.path), e.nFileSize};
         transfer->pEntry = &e;
         transfer->nSum = nSum;
         if (!WaitForTransfersSeenBy(*transfer))
@@ -147,73 +156,72 @@ private:
         if (job.IsStopRequested())
             return CCollectJob::ROW_STOPPED;
         bool bNewFolder = false;
-        if (!job.EnsureFolder(t.folder, bNewFolder))
+        std::vector<std::wstring> made;
+        const bool bFolder = job.EnsureFolder(t.folder, bNewFolder, &made);
+        for (std::wstring& folder : made)
+            m_madeFolders.emplace_back(row.nRow, std::move(folder));
+        if (!bFolder)
             return CCollectJob::ROW_FAILED;
 
         // In a folder of its own making the pass knows the names; one taken
-        // there is rare, and the final rename refuses it all the same.
+        // there is rare, and the final name refuses it all the same.
         transfer->check = bNewFolder ? TARGET_CHECK_AT_RENAME : TARGET_CHECK_FIRST;
-        const bool bCopy = m_bCopy;
-        std::shared_ptr<const std::atomic<bool>> pStop = job.m_pStop;
-        m_movers.Post([transfer, pStop, bCopy] {
-            const Transfer& t = *transfer;
-            transfer->result = bCopy ? SafeCopyFile(t.source, t.target, *pStop, t.check)
-                                     : SafeMoveFile(t.source, t.target, *pStop, t.check);
-            transfer->bDone = true;
-        });
+        // A move within a volume is a rename, made when the row is reported;
+        // once a move crossed volumes, the next ones are copied ahead.
+        if (m_bCopy || m_bCopyMovesAhead) {
+            const bool bFlush = !m_bCopy;
+            std::shared_ptr<const std::atomic<bool>> pStop = job.m_pStop;
+            m_movers.Post([transfer, pStop, bFlush] {
+                Transfer& t = *transfer;
+                t.prepared = t.copy.Prepare(t.source, t.target, *pStop, t.check, bFlush);
+                t.bPrepared = true;
+            });
+        } else {
+            transfer->bPrepared = true;
+        }
         m_running.push_back(transfer);
         row.targetText = CShownText::Of(t.text.c_str(), t.wholeText);
         row.transfer = std::move(transfer);
         return CCollectJob::ROW_DONE;
     }
 
-    static bool Sees(const Transfer& a, const Transfer& b)
-    {
-        return (a.nFileSize != 0 && a.nFileSize == b.nFileSize) || a.targetKey == b.targetKey ||
-               a.targetKey == b.sourceKey || a.sourceKey == b.targetKey;
-    }
-
-    // Waits until no running transfer could change what the row's decision
-    // sees; false once stopped.
+    // Reports rows until no transfer that is not final could change what
+    // the row's decision sees; false once stopped.
     bool WaitForTransfersSeenBy(const Transfer& next)
     {
         for (;;) {
-            Reap();
             bool bSeen = false;
             for (const auto& running : m_running)
-                bSeen = bSeen || Sees(*running, next);
-            if (!bSeen)
+                bSeen = bSeen || Sees(running->keys, next.keys);
+            if (!bSeen || m_rows.IsEmpty())
                 return true;
-            if (m_job.IsStopRequested())
+            if (m_job.IsStopRequested() || !m_rows.ReportNext([this](Row& r) { return Report(r); }))
                 return false;
-            m_movers.WaitForDone(100);
         }
     }
 
-    // Takes the transfers that ended into account: what now stands at their
-    // targets, for the duplicate decisions to come.
-    void Reap()
+    // A transfer made final or given up: what now stands at its target, for
+    // the duplicate decisions to come.
+    void Finish(const Transfer& t, TransferResult result)
     {
-        for (size_t i = 0; i < m_running.size();) {
-            Transfer& t = *m_running[i];
-            if (!t.bDone) {
-                ++i;
-                continue;
+        if (result == TRANSFER_DONE) {
+            // What now stands at the target is the source as fingerprinted,
+            // unless the tag dialog rewrote the source meanwhile.
+            bool bSumHolds;
+            {
+                std::lock_guard<std::mutex> lock(m_job.m_entryLock);
+                bSumHolds = t.nSum != 0 && t.pEntry->nTailSum == t.nSum;
             }
-            if (t.result == TRANSFER_DONE) {
-                // What now stands at the target is the source as fingerprinted,
-                // unless the tag dialog rewrote the source meanwhile.
-                bool bSumHolds;
-                {
-                    std::lock_guard<std::mutex> lock(m_job.m_entryLock);
-                    bSumHolds = t.nSum != 0 && t.pEntry->nTailSum == t.nSum;
-                }
-                if (bSumHolds)
-                    m_job.m_targetSums[t.targetKey] = t.nSum;
-                else
-                    m_job.m_targetSums.erase(t.targetKey);
+            if (bSumHolds)
+                m_job.m_targetSums[t.keys.targetKey] = t.nSum;
+            else
+                m_job.m_targetSums.erase(t.keys.targetKey);
+        }
+        for (size_t i = 0; i < m_running.size(); ++i) {
+            if (m_running[i].get() == &t) {
+                m_running.erase(m_running.begin() + i);
+                break;
             }
-            m_running.erase(m_running.begin() + i);
         }
     }
 
@@ -222,6 +230,7 @@ private:
         CCollectJob& job = m_job;
         if (job.IsStopRequested())
             return false;
+        m_nReachedRow = row.nRow;
         job.SetProgress(row.nRow + 1, m_nCount);
         switch (row.outcome) {
         case CCollectJob::ROW_DUPLICATE:
@@ -235,13 +244,20 @@ private:
         }
         const CShownText source = CShownText::Of(PlainPath(row.transfer->source));
         job.SetStatus(m_bCopy ? TEXT_COPYING_FORMAT : TEXT_MOVING_FORMAT, {TEXT_OPENING, source, row.targetText});
-        while (!row.transfer->bDone) {
-            if (job.IsStopRequested())
-                return false;
-            m_movers.WaitForDone(100);
+        Transfer& t = *row.transfer;
+        // Stopped while the copy waited for its turn: it goes unnamed.
+        if (!m_movers.WaitUntil(t.bPrepared) || job.IsStopRequested())
+            return false;
+        TransferResult result = t.prepared;
+        if (result == TRANSFER_DONE && m_bCopy) {
+            result = t.copy.Commit(job.StopFlag());
+        } else if (result == TRANSFER_DONE) {
+            bool bCopied = false;
+            result = CompleteMove(t.source, t.target, t.copy, job.StopFlag(), t.check, bCopied);
+            m_bCopyMovesAhead = m_bCopyMovesAhead || bCopied;
         }
-        Reap();
-        switch (row.transfer->result) {
+        Finish(t, result);
+        switch (result) {
         case TRANSFER_STOPPED:
             return false;
         case TRANSFER_FAILED:
@@ -258,9 +274,14 @@ private:
     CCollectJob& m_job;
     const bool m_bCopy;
     const int m_nCount;
+    bool m_bCopyMovesAhead = false;
+    // The last row whose report began.
+    int m_nReachedRow = -1;
+    // The folders this pass made, in the order made, with the row they were made for.
+    std::vector<std::pair<int, std::wstring>> m_madeFolders;
     // Decided, not yet reported, in row order.
     CInOrderReports<Row> m_rows;
-    // Transfers running or ended but not yet taken into account.
+    // Transfers decided and not yet final.
     std::vector<std::shared_ptr<Transfer>> m_running;
     // Last, so it goes first: no mover is left working once the pass is over.
     CWorkPool m_movers;
@@ -303,22 +324,30 @@ int CCollectJob::TransferFiles(int nMode)
     // drive is current, a place the user never chose.
     const std::wstring dest = LongPath(m_wstrDest);
     const bool bHaveDest = !dest.empty();
-    const int nCount = m_screen.RowCount();
+    const int nCount = RowCount();
     m_knownFolders.clear();
     m_targetFolders.clear();
     m_nShownPercent = -1;
     SyncSizeIndex(true);
     m_targetSums.clear();
 
-    CPassPipe pipe(*this, nMode, nCount);
-    for (int i = 0; i < nCount; ++i) {
-        if (IsStopRequested())
-            return 0;
-        MP3FileEntry* e = m_screen.RowEntry(i);
-        if (!pipe.Decide(i, e && bHaveDest ? e : nullptr, dest))
-            return 0;
+    std::vector<std::wstring> notReached;
+    {
+        CPassPipe pipe(*this, nMode, nCount);
+        bool bGoing = true;
+        for (int i = 0; i < nCount && bGoing; ++i) {
+            MP3FileEntry* e = RowEntry(i);
+            bGoing = !IsStopRequested() && pipe.Decide(i, e && bHaveDest ? e : nullptr, dest);
+        }
+        if (bGoing && pipe.ReportAll())
+            return 1;
+        notReached = pipe.FoldersNotReached();
     }
-    return pipe.ReportAll() ? 1 : 0;
+    // The copies not made final went with the pipe; the folders made ahead
+    // for rows the pass never reached go too, where nothing else came in.
+    for (const std::wstring& folder : notReached)
+        ::RemoveDirectoryW(folder.c_str());
+    return 0;
 }
 
 std::shared_ptr<const CTargetFolder> CCollectJob::TargetFolder(const CTargetPath& t)
@@ -331,7 +360,7 @@ std::shared_ptr<const CTargetFolder> CCollectJob::TargetFolder(const CTargetPath
     return folder;
 }
 
-bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)
+bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass, std::vector<std::wstring>* pMade)
 {
     const auto known = m_knownFolders.find(folder);
     if (known != m_knownFolders.end()) {
@@ -339,7 +368,7 @@ bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)
         return true;
     }
     const bool bExisted = IsFolder(folder);
-    if (!bExisted && CreateFolderPath(folder) != 1)
+    if (!bExisted && CreateFolderPath(folder, pMade) != 1)
         return false;
     bMadeByPass = !bExisted;
     m_knownFolders.emplace(folder, bMadeByPass);
@@ -348,13 +377,13 @@ bool CCollectJob::EnsureFolder(const std::wstring& folder, bool& bMadeByPass)
 
 void CCollectJob::SyncSizeIndex(bool bRebuild)
 {
-    const int nCount = m_screen.RowCount();
+    const int nCount = RowCount();
     if (bRebuild || nCount < m_nIndexedRows) {
         m_sizeIndex.clear();
         m_nIndexedRows = 0;
     }
     for (int row = m_nIndexedRows; row < nCount; ++row) {
-        const MP3FileEntry* e = m_screen.RowEntry(row);
+        const MP3FileEntry* e = RowEntry(row);
         if (e && e->nFileSize != 0)
             m_sizeIndex[e->nFileSize].push_back(row);
     }
@@ -417,34 +446,24 @@ bool IsDuplicateFile(const MP3FileEntry* pEntry, CCollectJob* pJob)
     for (int row : it->second) {
         if (pJob->IsStopRequested())
             return false;
-        const MP3FileEntry* o = pJob->m_screen.RowEntry(row);
+        const MP3FileEntry* o = pJob->RowEntry(row);
         if (o && IsDuplicateOfRow(*pEntry, nSum, *o, standing))
             return true;
     }
     return false;
 }
 
-int CreateFolderPath(const char* path)
-{
-    if (!path)
-        return 0;
-    const size_t len = std::strlen(path);
-    if (len == 0 || len > 1023)
-        return 0;
-    return CreateFolderPath(LongPath(std::string(path)));
-}
-
-int CreateFolderPath(const std::wstring& path)
+int CreateFolderPath(const std::wstring& path, std::vector<std::wstring>* pMade)
 {
     // Levels are made one by one after the volume, which nobody can make.
     const size_t start = VolumePrefixLength(path);
     if (start == 0)
         return 0;
     for (size_t i = start; i < path.size(); ++i) {
-        if (path[i] == L'\\' && !MakeFolder(path.substr(0, i)))
+        if (path[i] == L'\\' && !MakeFolder(path.substr(0, i), pMade))
             return 0;
     }
     if (path.size() == start || path.back() == L'\\')
         return 1;
-    return MakeFolder(path) ? 1 : 0;
+    return MakeFolder(path, pMade) ? 1 : 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <memory>
 #include <string>
 
 // File transfers that a stop can interrupt without harm: a target never
@@ -24,6 +25,42 @@ TransferResult SafeCopyFile(const std::wstring& source, const std::wstring& targ
 // that fails or is stopped leaves the source where it was and no target.
 TransferResult SafeMoveFile(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
                             TargetCheck check = TARGET_CHECK_FIRST);
+
+// A copy made ahead of its turn: complete under a temporary name in the
+// target's folder, which the system removes when the copy's handle closes (a
+// stop, a failure, the program killed), until Commit gives it the target's
+// name. Prepare may run on any thread; Commit, later, on the one that decides
+// when the copy may be seen.
+class CPreparedCopy
+{
+public:
+    CPreparedCopy();
+    // A copy not committed goes with its temporary.
+    ~CPreparedCopy();
+    CPreparedCopy(const CPreparedCopy&) = delete;
+    CPreparedCopy& operator=(const CPreparedCopy&) = delete;
+
+    // With bFlush the bytes are on the disk before the copy is named.
+    TransferResult Prepare(const std::wstring& source, const std::wstring& target, const std::atomic<bool>& stop,
+                           TargetCheck check, bool bFlush);
+    bool IsPrepared() const;
+    // True when the source's times are those it had when it was copied.
+    bool SourceUnchanged() const;
+    // Names the prepared copy, never replacing a file; nothing stands under
+    // the target's name before.
+    TransferResult Commit(const std::atomic<bool>& stop);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_p;
+};
+
+// A move made final: a rename where source and target share a volume;
+// otherwise the copy (prepared ahead, or made now) is named and the source
+// deleted. bCopied tells that a copy was made here because the volumes
+// differ. A source is renamed or deleted only here.
+TransferResult CompleteMove(const std::wstring& source, const std::wstring& target, CPreparedCopy& copy,
+                            const std::atomic<bool>& stop, TargetCheck check, bool& bCopied);
 
 // True when both files can be read and hold the same bytes. Stops reading
 // at the first difference; a stop request gives false.

@@ -49,11 +49,6 @@ int CCollectJob::CollectFiles(int nMode)
     return IsStopRequested() ? 0 : 1;
 }
 
-void CCollectJob::SearchFolder(const std::string& path)
-{
-    SearchFolder(WideFromText(path));
-}
-
 // The scan's file work, overlapped: the worker walks and reports, a few
 // readers read the tags ahead of it. What the user sees is replayed by the
 // worker in walk order, step by step as a one-by-one walk shows it: the same
@@ -154,11 +149,8 @@ private:
         }
         ++job.m_nTotal;
         job.SetStatus(TEXT_ANALYSING_FORMAT, {step.shown});
-        while (!step.read->bDone) {
-            if (job.IsStopRequested())
-                return false;
-            m_readers.WaitForDone(100, BATCH);
-        }
+        if (!m_readers.WaitUntil(step.read->bDone, BATCH))
+            return false;
         if (!step.read->entry) {
             ++job.m_nFailed;
             return true;
@@ -186,7 +178,7 @@ void CCollectJob::SearchFolder(const std::wstring& path)
     std::vector<Level> walk;
     const std::wstring root = LongPath(path);
     if (!root.empty() && !IsStopRequested()) {
-        if (std::unique_ptr<CFileFind> finder = OpenFolder(root, pipe))
+        if (std::unique_ptr<CFileFind> finder = OpenFolder(root, ::GetFileAttributesW(root.c_str()), pipe))
             walk.push_back({std::move(finder), true});
     }
     while (!walk.empty() && !IsStopRequested()) {
@@ -200,9 +192,10 @@ void CCollectJob::SearchFolder(const std::wstring& path)
             if (finder.IsDots())
                 continue;
             const std::wstring sub = finder.GetFilePathW();
-            if (::GetFileAttributesW(sub.c_str()) == INVALID_FILE_ATTRIBUTES)
+            const DWORD dwAttributes = ::GetFileAttributesW(sub.c_str());
+            if (dwAttributes == INVALID_FILE_ATTRIBUTES)
                 continue;
-            if (std::unique_ptr<CFileFind> inner = OpenFolder(sub, pipe))
+            if (std::unique_ptr<CFileFind> inner = OpenFolder(sub, dwAttributes, pipe))
                 walk.push_back({std::move(inner), true});
             continue;
         }
@@ -216,11 +209,10 @@ void CCollectJob::SearchFolder(const std::wstring& path)
     m_visitedFolders.Clear();
 }
 
-std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path, CScanPipe& pipe)
+std::unique_ptr<CFileFind> CCollectJob::OpenFolder(const std::wstring& path, DWORD dwAttributes, CScanPipe& pipe)
 {
     pipe.Folder(path);
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    const bool bFolder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    const bool bFolder = IsFolderAttributes(dwAttributes);
     if (bFolder && !EnterFolderOnce(path))
         return nullptr;
     // A chosen single file is its own pattern and finds just itself.
@@ -237,36 +229,6 @@ bool CCollectJob::EnterFolderOnce(const std::wstring& path)
     if (!AskFolderId(path, nId))
         return true;
     return m_visitedFolders.Enter(path, nId);
-}
-
-int AddFileEntry(CCollectJob* pJob, const std::string& path)
-{
-    const std::wstring file = LongPath(path);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!pJob || file.empty() || !::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return 0;
-    return AddFileEntry(pJob, file, (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-}
-
-int AddFileEntry(CCollectJob* pJob, const std::wstring& path, uint64_t nFileSize)
-{
-    return pJob ? pJob->AddEntry(path, TextFromWide(PlainPath(path)), nFileSize) : 0;
-}
-
-int CCollectJob::AddEntry(const std::wstring& path, const std::string& text, uint64_t nFileSize)
-{
-    const std::string name = TextFromWide(NameOfPath(path));
-    if (text.size() >= ENTRY_PATH_BYTES || name.size() >= ENTRY_NAME_BYTES)
-        return 0;
-    const CShownText shown = CShownText::Of(text.c_str(), PlainPath(path));
-    SetStatus(TEXT_ANALYSING_FORMAT, {shown});
-    std::unique_ptr<MP3FileEntry> e = ReadFileEntry(path, nFileSize);
-    if (!e)
-        return 0;
-    ListEntry(std::move(e), shown);
-    return 1;
 }
 
 std::unique_ptr<MP3FileEntry> ReadFileEntry(const std::wstring& path, uint64_t nFileSize)
@@ -289,8 +251,8 @@ void CCollectJob::ListEntry(std::unique_ptr<MP3FileEntry> e, const CShownText& t
     SetStatus(TEXT_FINGERPRINTING_FORMAT, {text});
     // The scan is the rows' only writer while it runs, so the row it appends
     // lands at the current count.
-    e->nIndex = m_screen.RowCount();
-    m_screen.AddRow(e.get());
-    e.release();
+    e->nIndex = int(m_rows.size());
+    m_rows.push_back(std::move(e));
+    m_screen.ShowRow(*m_rows.back());
     SetStatus(TEXT_LISTED_FORMAT, {text});
 }

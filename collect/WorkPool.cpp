@@ -5,8 +5,8 @@
 #include <system_error>
 
 namespace {
-// How often an idle thread looks at the stop request: a worker ended by force
-// never says goodbye, and its threads must not wait for ever.
+// How often an idle thread looks at the stop request, which is set without a
+// word to the pool.
 const auto IDLE_LOOK = std::chrono::milliseconds(100);
 }
 
@@ -59,6 +59,16 @@ void CWorkPool::WaitForDone(unsigned nTimeoutMs, unsigned nTasks)
                          [&] { return shared.nEnded >= shared.nWakeAt || *shared.pStop; });
     shared.nWakeAt = NO_WAITER;
     m_nEndedSeen = shared.nEnded;
+}
+
+bool CWorkPool::WaitUntil(const std::atomic<bool>& bDone, unsigned nTasks)
+{
+    while (!bDone) {
+        if (*m_shared->pStop)
+            return false;
+        WaitForDone(100, nTasks);
+    }
+    return true;
 }
 
 void CWorkPool::Serve(std::shared_ptr<Shared> shared)

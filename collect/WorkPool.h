@@ -11,7 +11,7 @@
 // A few threads that take file work off a job's worker, so that the system
 // always has a request of ours to serve while the worker walks, decides and
 // reports. Tasks must own what they use: after a stop, or when the worker
-// was ended by force, a thread may still finish the task it holds.
+// was left behind, a thread may still finish the task it holds.
 //
 // The worker posts tasks and learns of their end through the done signal;
 // what a task found goes back through memory the task and the worker share.
@@ -32,6 +32,9 @@ public:
     // through the system (under Wine, through its one server process); a
     // caller that can take ended tasks in batches wakes once per batch.
     void WaitForDone(unsigned nTimeoutMs, unsigned nTasks = 1);
+    // Waits until a task has set bDone, waking per nTasks ended tasks; false
+    // once stopped first.
+    bool WaitUntil(const std::atomic<bool>& bDone, unsigned nTasks = 1);
 
 private:
     // Lives as long as the last thread that uses it.
@@ -81,6 +84,19 @@ public:
         }
         return true;
     }
+    // Reports the oldest step, waiting as its report does; false once a
+    // report said stop. Nothing to report is no stop.
+    template <class Report>
+    bool ReportNext(Report report)
+    {
+        if (m_steps.empty())
+            return true;
+        if (!report(m_steps.front()))
+            return false;
+        m_steps.pop_front();
+        return true;
+    }
+    bool IsEmpty() const { return m_steps.empty(); }
     // Reports every step left, waiting as each report does; false once a
     // report said stop.
     template <class Report>

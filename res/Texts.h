@@ -23,6 +23,17 @@ inline constexpr char TEXT_JOB_DONE[] = "작업완료";
 inline constexpr char TEXT_JOB_CANCELLED[] = "작업취소";
 inline constexpr char TEXT_SAVE_FAILED_FORMAT[] = "태그를 저장하지 못했습니다.\r\n파일 : %s";
 inline constexpr char TEXT_PROGRESS_FORMAT[] = "%d %%";
+// The font of the file list, and the captions of its columns.
+inline constexpr char TEXT_LIST_FONT[] = "굴림";
+inline constexpr char TEXT_COLUMN_NUMBER[] = "번호";
+inline constexpr char TEXT_COLUMN_PATH[] = "파일경로";
+inline constexpr char TEXT_COLUMN_ARTIST[] = "가수";
+inline constexpr char TEXT_COLUMN_ALBUM[] = "앨범";
+inline constexpr char TEXT_COLUMN_TRACK[] = "트랙";
+inline constexpr char TEXT_COLUMN_TITLE[] = "제목";
+inline constexpr char TEXT_COLUMN_GENRE[] = "장르";
+inline constexpr char TEXT_COLUMN_YEAR[] = "연도";
+inline constexpr char TEXT_COLUMN_COMMENT[] = "Comment";
 
 // The scan.
 inline constexpr char TEXT_SOURCE_TITLE[] = "mp3 파일이나 폴더 가 있는 곳을 선택하여 주세요";
@@ -53,3 +64,8 @@ inline constexpr char PLACEHOLDER_TITLE[] = "no title";
 inline constexpr char PLACEHOLDER_GENRE[] = "no genre";
 inline constexpr char PLACEHOLDER_COMMENT[] = "no comment";
 inline constexpr char PLACEHOLDER_YEAR[] = "no year";
+
+// The update notice: its caption with the running version, and the link
+// that names the new one (the link control's markup around it).
+inline constexpr char TEXT_UPDATE_CAPTION_FORMAT[] = "알림 - v%s";
+inline constexpr char TEXT_UPDATE_VERSION_LINK_FORMAT[] = "<a>v%s</a>";

@@ -1,7 +1,5 @@
 #include "ui/FolderChooser.h"
 
-#include <cstring>
-
 #include "afx/WidePath.h"
 
 namespace {
@@ -28,7 +26,7 @@ private:
 
 CBrowseFolderDialog::CBrowseFolderDialog(const char* title) : m_nFlags(BIF_BROWSEINCLUDEFILES)
 {
-    m_szTitle[0] = m_szPath[0] = 0;
+    m_szTitle[0] = 0;
     if (title)
         lstrcpynA(m_szTitle, title, sizeof m_szTitle);
 }
@@ -36,7 +34,6 @@ CBrowseFolderDialog::CBrowseFolderDialog(const char* title) : m_nFlags(BIF_BROWS
 int CBrowseFolderDialog::DoModal()
 {
     CComScope com;
-    m_szPath[0] = 0;
     m_strPathW.clear();
     // No owner: the jobs ask on a worker thread, and the work window stays
     // usable while the chooser is open. The wide chooser: a folder whose name
@@ -48,38 +45,14 @@ int CBrowseFolderDialog::DoModal()
     bi.pszDisplayName = displayName;
     bi.lpszTitle = title.c_str();
     bi.ulFlags = m_nFlags;
-    bi.lpfn = BrowseCallbackProc;
-    bi.lParam = reinterpret_cast<LPARAM>(this);
     LPITEMIDLIST pidl = ::SHBrowseForFolderW(&bi);
-    Detach();
     if (!pidl)
         return IDCANCEL;
-    wchar_t path[MAX_PATH] = {};
-    m_strPathW = ::SHGetPathFromIDListW(pidl, path) ? path : L"";
-    lstrcpynA(m_szPath, TextFromWide(m_strPathW).c_str(), sizeof m_szPath);
+    // The longest path the system names; the classic call stops at MAX_PATH.
+    std::wstring path(32768, L'\0');
+    m_strPathW = ::SHGetPathFromIDListEx(pidl, &path[0], DWORD(path.size()), GPFIDL_DEFAULT) ? path.c_str() : L"";
     ::CoTaskMemFree(pidl);
     return IDOK;
-}
-
-int CALLBACK CBrowseFolderDialog::BrowseCallbackProc(HWND hWnd, UINT msg, LPARAM, LPARAM lpData)
-{
-    if (msg == BFFM_INITIALIZED)
-        reinterpret_cast<CBrowseFolderDialog*>(lpData)->Attach(hWnd);
-    return 0;
-}
-
-int ChooseFolder(char* buf, const char* title)
-{
-    std::wstring path;
-    if (!ChooseFolder(path, title))
-        return 0;
-    const std::string text = TextFromWide(path);
-    if (!text.empty()) {
-        const size_t copied = text.size() < 1024 ? text.size() : 1024;
-        std::memcpy(buf, text.data(), copied);
-        buf[copied] = 0;
-    }
-    return 1;
 }
 
 int ChooseFolder(std::wstring& path, const char* title)

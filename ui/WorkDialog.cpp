@@ -49,7 +49,7 @@ std::wstring WholeTagText(const MP3FileEntry& e, EntryField field, const char* s
 CWorkDialog::CWorkDialog() : CWorkDialog(ShellJobUi()) {}
 
 CWorkDialog::CWorkDialog(IJobUi& ui)
-    : CDialog(IDD_WORK_DIALOG), m_ui(ui), m_job(ui, *this), m_nTransferMode(MODE_COPY)
+    : CDialog(IDD_WORK_DIALOG), m_ui(ui), m_pState(std::make_shared<CJobState>(ui, *this)), m_nTransferMode(MODE_COPY)
 {
 }
 
@@ -60,8 +60,8 @@ CWorkDialog::~CWorkDialog()
         DestroyWindow();
     // Normally done when the window closed; a dialog that never had a window
     // must still not leave a worker running on a freed object.
-    StopWorkThread();
-    ClearList(&m_job);
+    StopJob();
+    ClearList(&Job());
 }
 
 void CWorkDialog::DoDataExchange(CDataExchange* pDX)
@@ -119,7 +119,7 @@ void CWorkDialog::InitControls()
 
     m_listFont.reset(::CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGEUL_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   FF_MODERN | VARIABLE_PITCH, "굴림"));
+                                   FF_MODERN | VARIABLE_PITCH, TEXT_LIST_FONT));
     m_listFiles.SetFont(m_listFont.get(), TRUE);
 
     for (int i = 0; i < COLUMN_COUNT; ++i)
@@ -133,21 +133,18 @@ void CWorkDialog::UpdateButtons(BOOL bBusy)
     m_btnMove.EnableWindow(!bBusy);
     m_btnCopy.EnableWindow(!bBusy);
     m_btnStop.EnableWindow(bBusy);
-    m_btnOpenFolder.EnableWindow(m_job.DestText()[0] != '\0');
+    m_btnOpenFolder.EnableWindow(Job().DestText()[0] != '\0');
 }
 
 void CWorkDialog::ClearList(CCollectJob* pJob)
 {
-    const int nCount = m_listFiles.GetItemCount();
-    for (int i = 0; i < nCount; ++i)
-        delete RowEntry(i);
     m_listFiles.DeleteAllItems();
     pJob->Reset();
 }
 
-int CWorkDialog::AddRow(MP3FileEntry* pEntry)
+void CWorkDialog::ShowRow(const MP3FileEntry& entry)
 {
-    return m_listFiles.InsertItem(m_listFiles.GetItemCount(), reinterpret_cast<LPARAM>(pEntry));
+    m_listFiles.InsertItem(m_listFiles.GetItemCount(), reinterpret_cast<LPARAM>(&entry));
 }
 
 MP3FileEntry* CWorkDialog::RowEntry(int nRow) const
@@ -155,10 +152,54 @@ MP3FileEntry* CWorkDialog::RowEntry(int nRow) const
     return reinterpret_cast<MP3FileEntry*>(m_listFiles.GetItemData(nRow));
 }
 
+void CWorkDialog::StartJob(int nJobKind)
+{
+    StopJob();
+    // An organise request on an empty list scans first; the scan's organise
+    // offer then uses the mode just chosen.
+    if (nJobKind == JOB_ORGANISE && m_listFiles.GetItemCount() == 0)
+        nJobKind = JOB_SCAN;
+    m_nJobKind = nJobKind;
+    const std::shared_ptr<CJobState> pState = m_pState;
+    const int nMode = m_nTransferMode;
+    m_runner.Start(m_hWnd, [pState, nJobKind, nMode](const std::shared_ptr<std::atomic<bool>>& pStop) {
+        CCollectJob& job = pState->job;
+        job.UseStopFlag(pStop);
+        const int nResult = nJobKind == JOB_ORGANISE ? job.OrganiseFiles(nMode) : job.CollectFiles(nMode);
+        // What the job wrote is on the screen before its end is reported.
+        if (!job.IsStopRequested())
+            job.SyncScreen();
+        return nResult;
+    });
+}
+
+void CWorkDialog::StopJob()
+{
+    if (m_runner.Stop())
+        return;
+    m_pState->gate.Close();
+    m_listFiles.DeleteAllItems();
+    m_pState = std::make_shared<CJobState>(m_ui, *this);
+}
+
+void CWorkDialog::OnJobEnded(unsigned nSerial, int nResult)
+{
+    // A job stopped or replaced since it posted this has nothing to report;
+    // a cancelled source choice ends a scan without a word.
+    if (!m_runner.IsCurrent(nSerial) || (m_nJobKind == JOB_SCAN && nResult == 0))
+        return;
+    UpdateButtons(FALSE);
+    m_ui.ShowMessage(m_hWnd, nResult != 0 ? TEXT_JOB_DONE : TEXT_JOB_CANCELLED);
+    // A stop while the message was up leaves the buttons to the one who stopped.
+    if (m_runner.IsStopRequested())
+        return;
+    UpdateButtons(FALSE);
+}
+
 void CWorkDialog::OnBnClickedOpenFolder()
 {
     // The folder exactly, in the ordinary form the file browser takes.
-    const std::wstring dest = PlainPath(LongPath(m_job.Dest()));
+    const std::wstring dest = PlainPath(LongPath(Job().Dest()));
     if (dest.empty())
         return;
     ::ShellExecuteW(nullptr, L"open", L"EXPLORER.exe", ExplorerParameters(dest).c_str(), nullptr, SW_SHOW);
@@ -186,8 +227,8 @@ void CWorkDialog::OnBnClickedCopyStart()
 void CWorkDialog::OnBnClickedAddList()
 {
     if (m_listFiles.GetItemCount() > 0 && m_ui.AskYesNo(m_hWnd, TEXT_ASK_ADD_TO_LIST) != IDYES) {
-        StopWorkThread();
-        ClearList(&m_job);
+        StopJob();
+        ClearList(&Job());
         ShowOpeningTexts();
         UpdateButtons(TRUE);
         m_btnStop.EnableWindow(FALSE);
@@ -197,16 +238,16 @@ void CWorkDialog::OnBnClickedAddList()
 
 void CWorkDialog::OnBnClickedStop()
 {
-    if (!m_pWorkThread)
+    if (!m_runner.HasJob())
         return;
-    StopWorkThread();
-    ClearList(&m_job);
+    StopJob();
+    ClearList(&Job());
     UpdateButtons(FALSE);
 }
 
 bool CWorkDialog::ConfirmEndJob()
 {
-    if (!m_pWorkThread || m_ui.AskYesNo(m_hWnd, TEXT_ASK_END_JOB) != IDYES)
+    if (!m_runner.HasJob() || m_ui.AskYesNo(m_hWnd, TEXT_ASK_END_JOB) != IDYES)
         return false;
     EndJob();
     return true;
@@ -214,8 +255,8 @@ bool CWorkDialog::ConfirmEndJob()
 
 void CWorkDialog::EndJob()
 {
-    StopWorkThread();
-    ClearList(&m_job);
+    StopJob();
+    ClearList(&Job());
 }
 
 void CWorkDialog::OnBnClickedExit()
@@ -259,7 +300,7 @@ void CWorkDialog::EditRowTag(int nItem)
     dlg.m_pEntry = &edited;
     if (dlg.DoModal() != IDOK)
         return;
-    m_job.CommitEdit(*pEntry, edited);
+    Job().CommitEdit(*pEntry, edited);
     // The row draws its texts from the entry.
     m_listFiles.RedrawItems(nItem, nItem);
     if (SaveEntryTag(pEntry))
@@ -271,7 +312,7 @@ void CWorkDialog::EditRowTag(int nItem)
     CSongFields song;
     const bool bRead = ReadSongFields(pEntry->WidePath(), info, v2, song);
     {
-        std::lock_guard<std::mutex> lock(m_job.EntryLock());
+        std::lock_guard<std::mutex> lock(Job().EntryLock());
         if (bRead) {
             PutEntryTexts(*pEntry, song);
             pEntry->nTailSum = info.m_nTailSum;

@@ -11,11 +11,25 @@
 #include "collect/FileEntry.h"
 #include "collect/JobScreen.h"
 #include "collect/JobUi.h"
+#include "ui/JobRunner.h"
+#include "ui/JobScreenGate.h"
 #include "ui/ShellJobUi.h"
-#include "ui/WorkThread.h"
 
 // A worker's job has ended: WPARAM its serial, LPARAM its result.
 enum { WM_APP_JOB_ENDED = WM_APP_FIRST_FREE };
+
+// What a worker does.
+enum { JOB_SCAN = 0, JOB_ORGANISE = 1 };
+
+// What a job works on: the job, with its rows, and its way to the screen.
+// The worker running a job holds it too, so that a job abandoned after a
+// stop keeps it to its end.
+struct CJobState
+{
+    CJobState(IJobUi& ui, IJobScreen& screen) : gate(screen), job(ui, gate) {}
+    CJobScreenGate gate;
+    CCollectJob job;
+};
 
 // The work window: the file list, the status text, the progress bar, the
 // path line and the buttons that start, replace and stop jobs. It is its
@@ -34,21 +48,22 @@ public:
 
     void InitControls();
     // Move and copy usable when not busy, stop usable when busy, open-folder
-    // usable when a destination is set. Also called from the worker.
+    // usable when a destination is set.
     void UpdateButtons(BOOL bBusy);
-    // Releases the rows' entries, empties the list and resets the context.
+    // Empties the list and resets the job, which releases the rows' entries.
     void ClearList(CCollectJob* pJob);
 
-    // Worker side (WorkThread.cpp).
+    // Stops the job before, then runs one of that kind on the runner.
     void StartJob(int nJobKind);
-    // Ends the worker in the slot, if any: asks it to stop, closes its modal
-    // windows, and waits while delivering what it still sends to the window.
-    // On return the worker is gone and the slot empty.
-    void StopWorkThread();
-    int RunScanJob();
+    // Ends the job in the runner's slot, if any (see CJobRunner::Stop). One
+    // that does not end in time is abandoned with its state: the list,
+    // which showed its rows, is emptied, and a fresh state takes its place.
+    void StopJob();
     // On the window's thread, when the job of that serial has ended: the
     // buttons, then the closing message.
     void OnJobEnded(unsigned nSerial, int nResult);
+    // The state the next job works on.
+    CCollectJob& Job() { return m_pState->job; }
 
     void OnDestroy();
     void OnBnClickedOpenFolder();
@@ -80,9 +95,9 @@ public:
     }
     void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
     void ShowProgressText(const char* text) override { m_staticProgress.SetWindowText(text); }
-    int RowCount() const override { return m_listFiles.GetItemCount(); }
-    int AddRow(MP3FileEntry* pEntry) override;
-    MP3FileEntry* RowEntry(int nRow) const override;
+    void ShowRow(const MP3FileEntry& entry) override;
+    // The entry a row of the list shows, or null.
+    MP3FileEntry* RowEntry(int nRow) const;
     bool TrySync(UINT nTimeoutMs) override { return WaitControlsFlushed(nTimeoutMs); }
     HWND Owner() const override { return m_hWnd; }
 
@@ -90,8 +105,8 @@ public:
     CStatic m_staticStatus;
     CListCtrl m_listFiles;
     CProgressCtrl m_progress;
-    std::unique_ptr<CWorkThreadEx> m_pWorkThread;
-    CCollectJob m_job;
+    CJobRunner m_runner{WM_APP_JOB_ENDED};
+    std::shared_ptr<CJobState> m_pState;
     CStatic m_staticProgress;
     int m_nTransferMode;
     CButton m_btnMove;
@@ -114,7 +129,8 @@ private:
     bool ConfirmEndJob();
     void EndJob();
 
-    unsigned m_nJobSerial = 0;
+    // The kind of the job last started.
+    int m_nJobKind = JOB_SCAN;
 };
 
 // Writes an entry's values into its file's tag. Placeholders the scan put in

@@ -1,5 +1,6 @@
 #include "web/UpdateDlg.h"
 
+#include "res/Texts.h"
 #include "res/resource.h"
 
 CUpdateDlg::CUpdateDlg(std::wstring siteLink, PFN_OPEN_SITE openSite)
@@ -13,9 +14,9 @@ BOOL CUpdateDlg::OnInitDialog()
 
     // wsprintfA stops at 1024 bytes; the site's text may be up to 64 KiB.
     char text[1024];
-    ::wsprintfA(text, "알림 - v%s", GetModuleVersion().c_str());
+    ::wsprintfA(text, TEXT_UPDATE_CAPTION_FORMAT, GetModuleVersion().c_str());
     SetWindowText(text);
-    ::wsprintfA(text, "<a>v%s</a>", m_strNewVersion.c_str());
+    ::wsprintfA(text, TEXT_UPDATE_VERSION_LINK_FORMAT, m_strNewVersion.c_str());
     ::SetDlgItemTextA(m_hWnd, IDC_LINK_VERSION, text);
     return TRUE;
 }

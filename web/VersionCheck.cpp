@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "afx/WidePath.h"
 #include "web/UpdateDlg.h"
 #include "web/WebAccess.h"
 
@@ -67,10 +68,7 @@ std::wstring GetSiteLink(const std::string& siteBase)
         link.pop_back();
     if (link.empty())
         return std::wstring();
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, link.data(), int(link.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, link.data(), int(link.size()), &wide[0], n);
-    return wide;
+    return WideFromText(link);
 }
 
 void OpenSiteInBrowser(const wchar_t* url)

@@ -75,8 +75,6 @@ private:
     HINTERNET m_h = nullptr;
 };
 
-using PostArgument = std::pair<std::string, std::string>;
-
 // A WinInet session that serves one request: construct, pass to RequestUrl,
 // destroy. A session that cannot be opened makes every request fail quietly.
 // A request given up at its deadline may still be running on its own thread;
@@ -95,8 +93,6 @@ public:
 
     // Message text of the platform error that ended the last request.
     std::string m_strLastError;
-    // Never filled: no request carries arguments or a body.
-    std::vector<PostArgument> m_arrArguments;
 
 private:
     std::shared_ptr<CInternetHandle> m_pSession;

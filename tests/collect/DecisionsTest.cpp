@@ -8,6 +8,7 @@
 #include "afx/WidePath.h"
 #include "collect/Duplicate.h"
 #include "collect/EntryTexts.h"
+#include "collect/PassOrder.h"
 #include "collect/TargetPath.h"
 #include "collect/VisitedFolders.h"
 #include "res/Texts.h"
@@ -326,5 +327,47 @@ TEST(VisitedFolders, EnteredOnceTable)
         for (const Visit& v : c.visits)
             EXPECT_EQ(v.entered, visited.Enter(v.path, v.id)) << "entering " << std::string(v.path, v.path + std::wcslen(v.path));
         EXPECT_EQ(c.asked, asked);
+    }
+}
+
+// A row is decided only once every transfer it could see is final: one of its
+// size (its duplicate by the bytes), one writing where it writes or reads, or
+// reading (a move: removing) where it writes. Paths compare whatever their
+// letter case, as the file system does.
+TEST(PassOrder, WhichTransfersARowMustSeeTable)
+{
+    struct Case
+    {
+        const char* label;
+        std::wstring sourceA, targetA;
+        uint64_t sizeA;
+        std::wstring sourceB, targetB;
+        uint64_t sizeB;
+        bool sees;
+    } cases[] = {
+        {"unrelated", L"C:\\s\\1.mp3", L"D:\\A\\X\\1.mp3", 100, L"C:\\s\\2.mp3", L"D:\\A\\X\\2.mp3", 200, false},
+        {"the same size", L"C:\\s\\1.mp3", L"D:\\A\\X\\1.mp3", 100, L"C:\\s\\2.mp3", L"D:\\B\\Y\\2.mp3", 100, true},
+        {"size 0 is no size", L"C:\\s\\1.mp3", L"D:\\A\\X\\1.mp3", 0, L"C:\\s\\2.mp3", L"D:\\A\\X\\2.mp3", 0, false},
+        {"the same target", L"C:\\s\\1.mp3", L"D:\\A\\X\\1.mp3", 100, L"C:\\t\\1.mp3", L"D:\\A\\X\\1.mp3", 200, true},
+        {"the same target in another case", L"C:\\s\\1.mp3", L"D:\\A\\X\\Song.mp3", 100, L"C:\\t\\2.mp3",
+         L"D:\\a\\x\\SONG.MP3", 200, true},
+        {"the same target, letters beyond ASCII in another case", L"C:\\s\\1.mp3", L"D:\\A\\\u00C4\\1.mp3", 100,
+         L"C:\\t\\1.mp3", L"D:\\A\\\u00E4\\1.mp3", 200, true},
+        {"its target is the row's source", L"C:\\s\\1.mp3", L"C:\\s\\2.mp3", 100, L"C:\\s\\2.mp3",
+         L"D:\\A\\X\\2.mp3", 200, true},
+        {"its source is the row's target", L"C:\\s\\1.mp3", L"D:\\A\\X\\1.mp3", 100, L"C:\\t\\9.mp3",
+         L"c:\\S\\1.MP3", 200, true},
+        {"Korean names alike", L"C:\\s\\\uace1.mp3", L"D:\\\uac00\\X\\\uace1.mp3", 100, L"C:\\t\\\uace1.mp3",
+         L"D:\\\uac00\\X\\\uace1.mp3", 200, true},
+        {"Korean names differing", L"C:\\s\\\uace1.mp3", L"D:\\\uac00\\X\\\uace1.mp3", 100, L"C:\\t\\\uace1.mp3",
+         L"D:\\\uac01\\X\\\uace1.mp3", 200, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const CTransferKeys a{TargetKey(c.sourceA), TargetKey(c.targetA), c.sizeA};
+        const CTransferKeys b{TargetKey(c.sourceB), TargetKey(c.targetB), c.sizeB};
+        EXPECT_EQ(c.sees, Sees(a, b));
+        // Either way round: the rule is about what both touch.
+        EXPECT_EQ(c.sees, Sees(b, a));
     }
 }

@@ -52,9 +52,7 @@ public:
     void ShowPathLine(const char* text) override { m_paths.SetWindowText(text); }
     void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
     void ShowProgressText(const char* text) override { m_progressText.SetWindowText(text); }
-    int RowCount() const override { return m_list.GetItemCount(); }
-    int AddRow(MP3FileEntry* pEntry) override;
-    MP3FileEntry* RowEntry(int nRow) const override;
+    void ShowRow(const MP3FileEntry& entry) override;
     bool TrySync(UINT nTimeoutMs) override { return WaitControlsFlushed(nTimeoutMs); }
     HWND Owner() const override { return m_hWnd; }
 
@@ -87,7 +85,7 @@ protected:
 
     int Rows() const;
     std::vector<std::string> Row(int row) const;
-    MP3FileEntry* Entry(int row) { return m_dlg.RowEntry(row); }
+    MP3FileEntry* Entry(int row) { return m_job.RowEntry(row); }
     std::string Status() const { return m_dlg.m_status.GetWindowText(); }
     std::string PathLine() const { return m_dlg.m_paths.GetWindowText(); }
     std::string ProgressLabel() const { return m_dlg.m_progressText.GetWindowText(); }

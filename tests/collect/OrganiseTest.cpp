@@ -406,16 +406,17 @@ TEST(CreateFolderPath, Table)
         {"forward slashes", dir / "f/g", 1, dir / "f\\g"},
         {"Korean names", dir / "가수\\앨범", 1, dir / "가수\\앨범"},
         {"empty", "", 0, ""},
-        {"1024 bytes", dir / std::string(1023 - dir.Path().size(), 'l'), 0, ""},
+        {"deeper than MAX_PATH", dir / (std::string(200, 'l') + "\\" + std::string(200, 'm')), 1,
+         dir / (std::string(200, 'l') + "\\" + std::string(200, 'm'))},
         {"file in the way", dir / "file\\sub", 0, ""},
         {"file as the last level", dir / "file", 0, ""},
         {"refused character", dir / "a*b", 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        EXPECT_EQ(c.result, CreateFolderPath(c.path.c_str()));
+        EXPECT_EQ(c.result, CreateFolderPath(LongPath(c.path)));
         if (!c.folder.empty()) {
-            EXPECT_TRUE(IsFolder(c.folder));
+            EXPECT_TRUE(IsFolderAttributes(::GetFileAttributesW(LongPath(c.folder).c_str())));
         }
     }
     EXPECT_EQ(Bytes({'x'}), ReadFile(dir / "file"));

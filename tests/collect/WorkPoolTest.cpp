@@ -6,8 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <thread>
+#include <map>
 #include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "collect/WorkPool.h"
 
@@ -62,5 +65,71 @@ TEST(WorkPool, AWaitForABatchEndsWithTheBatchOrWithTheLastTaskPosted)
         EXPECT_GE(gated->nEnded.load(), c.nAtLeastEnded);
         EXPECT_LT(waited, std::chrono::milliseconds(kNeverMs / 2)) << "woken by the tasks, not the timeout";
         opener.join();
+    }
+}
+
+// The pass reports its rows in row order, each once its work has ended, and
+// the oldest at the latest once more than the window wait; a report that says
+// stop drops the rest unreported. Scripts: "+3" adds step 3 (not ready),
+// "+3r" adds it ready, "r3" makes it ready, "n" reports the next, "a" all.
+TEST(InOrderReports, ReportsInOrderWithinTheWindowAndDropsTheRestOnAStop)
+{
+    struct Case
+    {
+        const char* label;
+        size_t nAhead;
+        std::vector<std::string> script;
+        int nStopAt;   // the step whose report says stop, or -1
+        std::vector<int> reported;
+        bool lastResult;
+    };
+    const Case cases[] = {
+        {"ready steps go at once, in order", 3, {"+0r", "+1r", "+2r"}, -1, {0, 1, 2}, true},
+        {"a step not ready holds the ready ones after it", 3, {"+0", "+1r", "+2r"}, -1, {}, true},
+        {"once it is ready, it and the ready ones after it go", 3, {"+0", "+1r", "+2", "r0", "+3"}, -1, {0, 1}, true},
+        {"more than the window waiting: the oldest goes though not ready", 2, {"+0", "+1", "+2"}, -1, {0}, true},
+        {"the next alone", 4, {"+0", "+1", "n"}, -1, {0}, true},
+        {"nothing left: the next is no stop", 4, {"n"}, -1, {}, true},
+        {"all, ready or not", 4, {"+0", "+1", "+2r", "a"}, -1, {0, 1, 2}, true},
+        {"a stop drops the rest", 4, {"+0", "+1", "+2", "a"}, 1, {0}, false},
+        {"a stop while adding", 1, {"+0", "+1", "+2"}, 0, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        struct Step
+        {
+            int id;
+            std::shared_ptr<bool> ready;
+            bool IsReady() const { return *ready; }
+        };
+        CInOrderReports<Step> reports(c.nAhead);
+        std::map<int, std::shared_ptr<bool>> ready;
+        std::vector<int> reported;
+        bool bStopped = false;
+        auto report = [&](Step& s) {
+            if (s.id == c.nStopAt) {
+                bStopped = true;
+                return false;
+            }
+            EXPECT_FALSE(bStopped) << "a step reported after a stop";
+            reported.push_back(s.id);
+            return true;
+        };
+        bool result = true;
+        for (const std::string& op : c.script) {
+            if (op[0] == '+') {
+                const int id = op[1] - '0';
+                ready[id] = std::make_shared<bool>(op.size() > 2);
+                result = reports.Add(Step{id, ready[id]}, report);
+            } else if (op[0] == 'r') {
+                *ready[op[1] - '0'] = true;
+            } else if (op[0] == 'n') {
+                result = reports.ReportNext(report);
+            } else {
+                result = reports.ReportAll(report);
+            }
+        }
+        EXPECT_EQ(c.reported, reported);
+        EXPECT_EQ(c.lastResult, result);
     }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "afx/WidePath.h"
 #include "collect/JobUi.h"
 #include "tests/support/Pump.h"
 #include "tests/support/TestFiles.h"
@@ -130,9 +131,9 @@ TEST(FolderChooser, ChoosesFolderOrFileTable)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        char buf[1025] = "old";
+        std::wstring chosen = L"old";
         int result = -1;
-        CQuestionThread question([&] { result = ChooseFolder(buf, kTitle); });
+        CQuestionThread question([&] { result = ChooseFolder(chosen, kTitle); });
         HWND chooser = question.WaitForDialog();
         ASSERT_NE(nullptr, chooser);
         EXPECT_TRUE(HasChildText(chooser, kTitle));
@@ -147,7 +148,7 @@ TEST(FolderChooser, ChoosesFolderOrFileTable)
         ::PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ASSERT_TRUE(question.WaitDone());
         EXPECT_EQ(1, result);
-        EXPECT_EQ(c.path, buf);
+        EXPECT_EQ(c.path, TextFromWide(chosen));
     }
 }
 
@@ -162,12 +163,12 @@ TEST(FolderChooser, CancelAndClosingFromAnotherThreadTable)
         const char* label;
         int kind;  // 0 chooser, 1 yes/no, 2 message
         bool byStopper;
-        int expected;
+        int expected;   // the call's result; a message has none
     } cases[] = {
         {"chooser cancelled by the user", 0, false, 0},
         {"chooser closed by a stopper", 0, true, 0},
         {"question closed by a stopper", 1, true, IDNO},
-        {"message closed by a stopper", 2, true, IDOK},
+        {"message closed by a stopper", 2, true, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -177,7 +178,7 @@ TEST(FolderChooser, CancelAndClosingFromAnotherThreadTable)
             switch (c.kind) {
             case 0: result = ShellJobUi().ChooseFolder(chosen, kTitle); break;
             case 1: result = ShellJobUi().AskYesNo(owner, "question?"); break;
-            default: ShellJobUi().ShowMessage(owner, "message"); result = IDOK; break;
+            default: ShellJobUi().ShowMessage(owner, "message"); break;
             }
         });
         HWND dlg = question.WaitForDialog();
@@ -193,6 +194,7 @@ TEST(FolderChooser, CancelAndClosingFromAnotherThreadTable)
         else
             ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         ASSERT_TRUE(question.WaitDone());
+        EXPECT_FALSE(::IsWindow(dlg)) << "the window is gone when the call returns";
         EXPECT_EQ(c.expected, result);
         EXPECT_EQ(L"kept", chosen);
         EXPECT_TRUE(::IsWindowEnabled(owner));

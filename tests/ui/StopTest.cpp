@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <thread>
 
+#include "afx/Handle.h"
+#include "res/Texts.h"
 #include "res/resource.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/UiTestSupport.h"
@@ -17,28 +16,13 @@
 using namespace testing_support;
 using namespace ui_test;
 
-// A worker that ignores the stop is ended by force after a while, and may die
-// inside the lock of a control it was writing to, with what it wrote half
-// written. What follows the forced end (clearing the list, bringing the window
-// up to date, the next job) must not wait on that lock.
+// A worker that does not answer a stop in time is left behind, never killed:
+// it keeps its own job state until it returns, and the window goes on with a
+// fresh one. Nothing the stuck worker holds (the rows' entries, the lock they
+// are read under, the screen it wrote to) stands in the way of what follows,
+// and what it does once it returns reaches nobody.
 
 namespace {
-
-// The one thread whose next allocation never returns, as a call stuck in the
-// platform would not. Disarmed as it springs: a dead thread's id is given to
-// the next new thread.
-std::atomic<DWORD> g_dwTrapThread{0};
-std::atomic<bool> g_bTrapped{false};
-
-// Addresses whose release is counted, each once.
-std::atomic<void*> g_watched[2];
-std::atomic<int> g_nWatchedFreed{0};
-
-void ArmTrapOnThisThread()
-{
-    g_bTrapped = false;
-    g_dwTrapThread = ::GetCurrentThreadId();
-}
 
 // Ends the whole run when what it guards has not returned in time: the fault
 // looked for is a wait for ever, which no assertion would report.
@@ -47,7 +31,7 @@ class CWatchdog
 public:
     explicit CWatchdog(std::string what)
         : m_hDone(::CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_thread([this, what] {
-              if (::WaitForSingleObject(m_hDone, 30000) != WAIT_OBJECT_0) {
+              if (::WaitForSingleObject(m_hDone, 120000) != WAIT_OBJECT_0) {
                   std::fprintf(stderr, "\nFAILED: %s never returned\n", what.c_str());
                   std::fflush(stderr);
                   ::TerminateProcess(::GetCurrentProcess(), 3);
@@ -67,163 +51,92 @@ private:
     std::thread m_thread;
 };
 
-// A text no job writes, long enough that taking it allocates.
-const char kWorkerText[] = "a status text the worker never finishes writing";
-
-} // namespace
-
-void* operator new(std::size_t n)
-{
-    if (g_dwTrapThread.load() == ::GetCurrentThreadId()) {
-        g_dwTrapThread = 0;
-        g_bTrapped = true;
-        for (;;)
-            ::Sleep(INFINITE);
-    }
-    if (void* p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-namespace {
-
-void Release(void* p)
-{
-    for (std::atomic<void*>& w : g_watched) {
-        void* expected = p;
-        if (p && w.compare_exchange_strong(expected, nullptr))
-            ++g_nWatchedFreed;
-    }
-    std::free(p);
-}
-
-} // namespace
-
-void operator delete(void* p) noexcept
-{
-    Release(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    Release(p);
-}
-
-namespace {
-
-class ForcedStopTest : public WorkDialogTest
+class AbandonTest : public WorkDialogTest
 {
 protected:
     void SetUp() override
     {
-        // Not the ten seconds of the program: the cases wait for it each.
-        m_dwForcedEndMs = CWorkThreadEx::s_dwForcedEndMs;
-        CWorkThreadEx::s_dwForcedEndMs = 300;
+        // Not the ten seconds of the program: the test waits for it.
+        m_dwAbandonMs = CJobRunner::s_dwAbandonMs;
+        CJobRunner::s_dwAbandonMs = 300;
         WorkDialogTest::SetUp();
     }
     void TearDown() override
     {
         WorkDialogTest::TearDown();
-        CWorkThreadEx::s_dwForcedEndMs = m_dwForcedEndMs;
+        CJobRunner::s_dwAbandonMs = m_dwAbandonMs;
     }
 
-    DWORD m_dwForcedEndMs = 0;
+    DWORD m_dwAbandonMs = 0;
 };
 
 } // namespace
 
-TEST_F(ForcedStopTest, NothingAfterTheForcedEndWaitsOnWhatTheKilledWorkerHeld)
+TEST_F(AbandonTest, AWorkerStuckInACallThatNeverReturnsIsLeftBehindAndTheWindowGoesOn)
 {
     TempDir src;
     WriteFile(src / "a.mp3", MakeMp3({"Song A", "Artist", "Album", "2001", "", 1, 17}, 300));
     WriteFile(src / "b.mp3", MakeMp3({"Song B", "Artist", "Album", "2002", "", 2, 17}, 500));
+    ScanDeclined(src.Path());
+    ASSERT_EQ(2, Rows());
+    const std::string scanned = Text(IDC_STATIC_STATUS);
 
-    struct Case
+    // Add to the list; the worker then reads a pipe nobody writes, holding
+    // the job's state (its rows among it) and inside the entries' lock.
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    ASSERT_TRUE(::CreatePipe(&hRead, &hWrite, nullptr, 0));
+    CHandle read(hRead), write(hWrite);
+    std::atomic<bool> inside{false};
+    std::atomic<bool> returned{false};
+    CCollectJob* pStuckJob = &m_dlg->Job();
+    m_ui.Yes();
+    m_ui.Folder([&](std::wstring&, const char*) {
+        std::lock_guard<std::mutex> lock(pStuckJob->EntryLock());
+        inside = true;
+        char c;
+        DWORD n = 0;
+        ::ReadFile(read, &c, 1, &n, nullptr);
+        returned = true;
+        return 0;
+    });
+    Click(IDC_BTN_ADD_LIST);
+    ASSERT_TRUE(PumpUntil([&] { return inside.load(); }));
+    CHandle stuck;
     {
-        const char* label;
-        std::function<void(CWorkDialog&)> stuck;   // on the worker; never returns
-        bool entriesReleased;   // the rows' entries, when the list is cleared
-    };
-    const Case cases[] = {
-        {"stuck outside any lock",
-         [](CWorkDialog&) {
-             g_bTrapped = true;
-             ::Sleep(INFINITE);
-         },
-         true},
-        // Rows go in until one needs the store to grow.
-        {"stuck growing the row store",
-         [](CWorkDialog& dlg) {
-             ArmTrapOnThisThread();
-             for (;;)
-                 dlg.m_listFiles.InsertItem(dlg.m_listFiles.GetItemCount(), 0);
-         },
-         false},
-        {"stuck leaving a status text",
-         [](CWorkDialog& dlg) {
-             ArmTrapOnThisThread();
-             dlg.m_staticStatus.SetWindowText(kWorkerText);
-         },
-         true},
-        {"stuck reading a row's texts",
-         [](CWorkDialog& dlg) {
-             dlg.m_job.EntryLock().lock();
-             g_bTrapped = true;
-             ::Sleep(INFINITE);
-         },
-         true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        Reopen();
+        HANDLE h = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), m_dlg->m_runner.ThreadHandle(), ::GetCurrentProcess(), &h,
+                          SYNCHRONIZE, FALSE, 0);
+        stuck = CHandle(h);
+    }
+
+    {
+        CWatchdog dog("the stop, the clearing of the list, an edit or the next scan");
+        m_dlg->OnBnClickedStop();
+        EXPECT_FALSE(m_dlg->m_runner.HasJob());
+        EXPECT_EQ(0, Rows());
+        EXPECT_EQ("110011", Buttons());
+        EXPECT_NE(pStuckJob, &m_dlg->Job()) << "the window goes on with a fresh state";
+        EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(stuck, 0)) << "the worker is left, not killed";
+
+        // The window scans again and a row's tag edit takes its lock.
         ScanDeclined(src.Path());
         ASSERT_EQ(2, Rows());
-        const std::string scanned = Text(IDC_STATIC_STATUS);
-        g_bTrapped = false;
-        g_nWatchedFreed = 0;
-        g_watched[0] = Row(0);
-        g_watched[1] = Row(1);
-
-        // Add to the list; the worker gets stuck in its folder question. It
-        // waits there for the go first: stuck inside a lock, it would block
-        // the window's own updates as well, and the moment a kill can land
-        // inside a lock is an instant in which the window takes none.
-        std::atomic<bool> inside{false};
-        std::atomic<bool> go{false};
-        m_ui.Yes();
-        m_ui.Folder([&](std::wstring&, const char*) {
-            inside = true;
-            while (!go)
-                ::Sleep(1);
-            c.stuck(*m_dlg);
-            return 0;
-        });
-        Click(IDC_BTN_ADD_LIST);
-        ASSERT_TRUE(PumpUntil([&] { return inside.load(); }));
-
-        CWatchdog dog(std::string(c.label) + ": the stop, the clearing of the list or the next job");
-        go = true;
-        for (int i = 0; i < 5000 && !g_bTrapped; ++i)
-            ::Sleep(1);
-        ASSERT_TRUE(g_bTrapped);
-
-        m_dlg->OnBnClickedStop();
-        EXPECT_FALSE(m_dlg->m_pWorkThread);
-        EXPECT_EQ(0, Rows());
-        Flush();
-        PumpPending();
-        EXPECT_EQ(c.entriesReleased ? 2 : 0, g_nWatchedFreed.load())
-            << "entries a half-grown store may point at are left, the others released";
-        g_watched[0] = g_watched[1] = nullptr;
-        // A tag edit takes the lock the pass reads the rows' texts under.
-        MP3FileEntry entry{}, edited{};
-        edited.SetArtist("Edited");
-        m_dlg->m_job.CommitEdit(entry, edited);
-        EXPECT_STREQ("Edited", entry.Artist());
-
-        // The window works as before.
-        ScanDeclined(src.Path());
-        EXPECT_EQ(2, Rows());
         EXPECT_EQ(scanned, Text(IDC_STATIC_STATUS));
+        MP3FileEntry edited{};
+        edited.SetArtist("Edited");
+        m_dlg->Job().CommitEdit(*Row(0), edited);
+        EXPECT_STREQ("Edited", Row(0)->Artist());
     }
+
+    // Let the stuck worker go: it ends with its own state, and nothing of it
+    // reaches the window.
+    DWORD n = 0;
+    ASSERT_TRUE(::WriteFile(write, "x", 1, &n, nullptr));
+    ASSERT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(stuck, 0) == WAIT_OBJECT_0; }));
+    PumpPending();
+    Flush();
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(2, Rows());
+    EXPECT_EQ(scanned, Text(IDC_STATIC_STATUS));
+    EXPECT_TRUE(m_ui.Messages().empty());
 }

@@ -268,10 +268,10 @@ TEST_F(TagEditTest, TwinsEditedAlikeAreDuplicates)
 
     m_ui.Yes();
     m_ui.Folder(dst.Path());
-    EXPECT_EQ(1, m_dlg->m_job.OrganiseFiles(MODE_COPY));
+    EXPECT_EQ(1, m_dlg->Job().OrganiseFiles(MODE_COPY));
 
-    EXPECT_EQ(1, m_dlg->m_job.Succeeded());
-    EXPECT_EQ(1, m_dlg->m_job.Duplicates());
+    EXPECT_EQ(1, m_dlg->Job().Succeeded());
+    EXPECT_EQ(1, m_dlg->Job().Duplicates());
     EXPECT_TRUE(Exists(dst / "Band\\Disc\\s.mp3"));
     EXPECT_FALSE(Exists(dst / "Band\\Disc\\t.mp3"));
 }

@@ -17,7 +17,7 @@ void WorkDialogTest::SetUp()
 void WorkDialogTest::TearDown()
 {
     // A worker still in the slot is the dialog's to end; answer its question.
-    if (m_dlg && m_dlg->m_pWorkThread) {
+    if (m_dlg && m_dlg->m_runner.HasJob()) {
         m_ui.Yes();
         m_ui.Yes();
     }
@@ -49,7 +49,7 @@ void WorkDialogTest::Click(int id)
 
 bool WorkDialogTest::WaitJobEnd(DWORD timeoutMs)
 {
-    if (!PumpUntil([this] { return m_dlg->m_pWorkThread && m_dlg->m_pWorkThread->HasEnded(); }, timeoutMs))
+    if (!PumpUntil([this] { return m_dlg->m_runner.HasJob() && m_dlg->m_runner.HasEnded(); }, timeoutMs))
         return false;
     // The report of its end was posted before it ended: handle it.
     PumpPending();
