@@ -1,5 +1,6 @@
 #include "ui/ModifyTagDlg.h"
 
+#include "afx/WidePath.h"
 #include "res/Texts.h"
 #include "res/resource.h"
 #include "tag/Genre.h"
@@ -68,11 +69,19 @@ void CModifyTagDlg::CopyBoxesToEntry()
     // Each box is read into a buffer of its field's size holding the field,
     // so the platform cuts a long text where it always has.
     const auto boxToField = [e](const CEdit& box, EntryField field) {
+        const std::wstring whole = box.GetWindowTextW();
+        const std::string bytes = TextFromWide(whole);
+        if (WideFromText(bytes) != whole) {
+            // A name the code page cannot spell: '?' where it cannot, never
+            // the look-alike letter the system would give, which a record
+            // would then hold as another name; the whole text beside it.
+            e->SetText(field, bytes.c_str(), whole);
+            return;
+        }
         char text[kLargestFieldBytes];
         lstrcpynA(text, e->Text(field), int(kFieldBytes[field]));
         box.GetWindowText(text, int(kFieldBytes[field]));
-        // The whole text too, where those bytes cannot spell it.
-        e->SetText(field, text, box.GetWindowTextW());
+        e->SetText(field, text);
     };
     boxToField(m_editTitle, FIELD_TITLE);
     boxToField(m_editArtist, FIELD_ARTIST);

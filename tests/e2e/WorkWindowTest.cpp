@@ -339,6 +339,49 @@ TEST_F(WorkWindow, GathersSongsTaggedByTodaysToolsUnderTheirWholeNames)
     EXPECT_EQ(placed, FilesUnder(dst));
 }
 
+TEST_F(WorkWindow, EditsASongTaggedByTodaysToolsKeepingItsOtherFrames)
+{
+    TempDir src;
+    const std::string path = src / "s.mp3";
+    // One frame's bytes as they stand in a v2.3 tag: the tag less its header.
+    const auto frameBytes = [](const Frame& f) {
+        const Bytes tag = MakeID3v2(3, {f});
+        return Bytes(tag.begin() + 10, tag.end());
+    };
+    const Frame picture{"APIC", Bytes{0, 'i', 'm', 'a', 'g', 'e', '/', 'p', 'n', 'g', 0, 3, 0, 0x89, 'P', 'N', 'G', 1, 2, 3}};
+    const Frame userText{"TXXX", Bytes{1, 0xFF, 0xFE, 'K', 0, 0, 0, 0xFF, 0xFE, 'v', 0}};
+    const Frame gain{"RVAD", Bytes{3, 16, 1, 2, 3, 4, 5, 6, 7, 8}};
+    const Bytes audio(4000, 0x5A);
+    Bytes song = MakeID3v2(3, {{"TIT2", TextBody(ENC_UTF16, L"Old")}, {"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")},
+                               {"TALB", TextBody(ENC_UTF16, L"Takk")}, picture, userText, gain}, 256);
+    song.insert(song.end(), audio.begin(), audio.end());
+    WriteFile(path, song);
+    ScanDeclined(src.Path());
+    ListView list = List();
+    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 1; }, "one row"));
+
+    ASSERT_TRUE(list.DoubleClickRow(0));
+    Window tag = m_p.WaitDialog(kCaption, IDC_BTN_SAVE);
+    ASSERT_TRUE(tag) << tag.Why();
+    EXPECT_EQ(L"Sigur R\u00f3s", tag.Child(IDC_EDIT_ARTIST).WideText()) << "the box shows the name whole";
+    ASSERT_TRUE(tag.Child(IDC_EDIT_TITLE).SetText("새 제목"));
+    ASSERT_TRUE(tag.Child(IDC_BTN_SAVE).Click());
+    ASSERT_TRUE(WaitGone(tag));
+    EXPECT_TRUE(WaitUntil([&] { return list.CellText(0, 5) == "새 제목"; }, "the row shows the new title"));
+    EXPECT_EQ(L"Sigur R\u00f3s", list.CellTextW(0, 2));
+
+    const std::string saved = AsString(ReadFile(path));
+    for (const Frame& f : {picture, userText, gain, Frame{"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")}})
+        EXPECT_NE(std::string::npos, saved.find(AsString(frameBytes(f)))) << f.id << " kept byte for byte";
+    EXPECT_NE(std::string::npos, saved.find(AsString(frameBytes({"TIT2", TextBody(ENC_UTF16, L"\uc0c8 \uc81c\ubaa9")}))))
+        << "the title set in the ID3v2 tag, whole";
+    EXPECT_EQ(std::string::npos, saved.find(AsString(frameBytes({"TIT2", TextBody(ENC_UTF16, L"Old")}))));
+    // The audio stays, and the record the program has always written follows it.
+    ASSERT_GE(saved.size(), audio.size() + 128);
+    EXPECT_EQ(AsString(audio), saved.substr(saved.size() - 128 - audio.size(), audio.size()));
+    EXPECT_EQ(AsString(MakeTagRecord({"새 제목", "Sigur R?s", "Takk", "", "", 0, 255})), Last128(path));
+}
+
 TEST_F(WorkWindow, AddToListQuestionKeepsOrEmptiesTheList)
 {
     TempDir src;
