@@ -41,11 +41,16 @@ void PutField(unsigned char* record, int offset, int size, const std::string& te
 
 // Leaves the file pointer just after the last 128 bytes and returns true when
 // they were read whole and begin with "TAG".
-bool ReadLastRecord(HANDLE hFile, unsigned char* record, bool& bFoundTag)
+bool ReadLastRecord(HANDLE hFile, unsigned char* record, bool& bFoundTag, uint64_t* pFileSize = nullptr)
 {
     bFoundTag = false;
-    if (::SetFilePointer(hFile, -TAG_SIZE, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
+    LARGE_INTEGER back, at;
+    back.QuadPart = -TAG_SIZE;
+    if (!::SetFilePointerEx(hFile, back, &at, FILE_END))
         return false;
+    // The move had to learn the file's size; whoever reads on need not ask again.
+    if (pFileSize)
+        *pFileSize = uint64_t(at.QuadPart) + TAG_SIZE;
     DWORD nRead = 0;
     if (!::ReadFile(hFile, record, TAG_SIZE, &nRead, nullptr) || nRead != TAG_SIZE)
         return false;
@@ -75,6 +80,7 @@ void CMP3Info::Reset()
     m_nTrack = 0;
     m_nGenre = GENRE_NONE;
     m_nTailSum = 0;
+    m_nFileSize = 0;
 }
 
 bool CMP3Info::ReadTag(const std::string& strPath)
@@ -106,7 +112,7 @@ void CMP3Info::ReadTagFrom(HANDLE hFile, const std::wstring& path)
     Reset();
     unsigned char record[TAG_SIZE];
     bool bFoundTag = false;
-    if (ReadLastRecord(hFile, record, bFoundTag))
+    if (ReadLastRecord(hFile, record, bFoundTag, &m_nFileSize))
         m_nTailSum = TailSum(record);
     if (bFoundTag) {
         m_strTitle = FieldText(record, OFS_TITLE, LEN_TITLE);

@@ -61,6 +61,9 @@ public:
     int m_nGenre = 255;   // GENRE_NONE: none
     // TailSum of the last 128 bytes ReadTag found, tag or not; 0 when none.
     uint32_t m_nTailSum = 0;
+    // The file's size as the last ReadTag learned it; 0 when it did not
+    // (a file shorter than its record).
+    uint64_t m_nFileSize = 0;
 };
 
 // A fingerprint of a file's last 128 bytes, where the tag lives: two files

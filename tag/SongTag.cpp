@@ -190,9 +190,13 @@ bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CS
     v2 = CID3v2Fields();
     const bool bRecord = (v1.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
     if (!bRecord || RecordMayBeLossy(v1)) {
+        // Under Wine asking a file's size is a round trip to another
+        // process, a third of what an ID3v2 tag costs: the record's read
+        // learned it already.
         LARGE_INTEGER size;
+        size.QuadPart = LONGLONG(v1.m_nFileSize);
         CID3v2Place place;
-        if (::GetFileSizeEx(hFile, &size) && FindID3v2(hFile, uint64_t(size.QuadPart), bRecord, place))
+        if ((size.QuadPart || ::GetFileSizeEx(hFile, &size)) && FindID3v2(hFile, uint64_t(size.QuadPart), bRecord, place))
             ReadID3v2(hFile, place, v2);
     }
     out = ChooseSongFields(v1, v2);
