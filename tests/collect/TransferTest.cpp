@@ -77,15 +77,25 @@ TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
         ::CreateDirectoryA(c.dest.c_str(), nullptr);
         const std::string folder = c.dest + "\\Big\\Stop";
         ClearList();
+        m_dlg.m_status.ClearTexts();
         m_ui.Folder(m_src).Yes().Folder(c.dest);
 
-        // Asks for the stop once the large copy has that much written.
+        // Asks for the stop once the large copy has that much written and the
+        // pass reports its row: a mover may copy it ahead while the first
+        // row is still being reported (a move to another drive), and a stop
+        // then would stop at the first row.
         std::atomic<bool> done{false};
         std::atomic<bool> stopped{false};
+        const auto reportsLarge = [&] {
+            for (const std::string& text : m_dlg.m_status.Texts())
+                if (text.find("b-large.mp3") != std::string::npos)
+                    return true;
+            return false;
+        };
         std::thread watcher([&] {
             while (!done) {
                 for (const std::string& file : FilesUnder(folder)) {
-                    if (file[0] == '~' && FileSize(folder + "\\" + file) >= kStopAt) {
+                    if (file[0] == '~' && FileSize(folder + "\\" + file) >= kStopAt && reportsLarge()) {
                         m_job.RequestStop();
                         stopped = true;
                         return;
