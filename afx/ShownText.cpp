@@ -41,11 +41,11 @@ void FormatShown(char* out, size_t cb, std::wstring& whole, const char* format, 
         const std::string text(run, p);
         bytes += text;
         whole += WideFromText(text);
-        const char spec = p[1];
-        if (spec == '%') {
+        const char conversion = p[1];
+        if (conversion == '%') {
             bytes += '%';
             whole += L'%';
-        } else if ((spec == 's' || spec == 'd') && arg != args.end()) {
+        } else if ((conversion == 's' || conversion == 'd') && arg != args.end()) {
             if (arg->m_bNumber) {
                 char number[16];
                 wsprintfA(number, "%d", arg->m_nNumber);
@@ -58,7 +58,7 @@ void FormatShown(char* out, size_t cb, std::wstring& whole, const char* format, 
             }
             ++arg;
         }
-        if (spec)
+        if (conversion)
             ++p;
         run = p + 1;
     }
