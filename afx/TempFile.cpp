@@ -1,5 +1,7 @@
 #include "afx/TempFile.h"
 
+#include "afx/TempName.h"
+
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
@@ -8,35 +10,6 @@
 namespace {
 
 const int TEMP_NAME_ATTEMPTS = 64;
-
-std::wstring TempName(unsigned serial, size_t nMaxLength)
-{
-    wchar_t name[32];
-    wsprintfW(name, L"~sv%08X.tmp", serial);
-    if (std::wcslen(name) <= nMaxLength)
-        return name;
-    wchar_t hex[16];
-    wsprintfW(hex, L"%08X", serial);
-    const size_t digits = nMaxLength < 2 ? 1 : (nMaxLength - 1 > 8 ? 8 : nMaxLength - 1);
-    return std::wstring(L"~") + (hex + 8 - digits);
-}
-
-// A rename by handle takes a native path: the long path behind \??\ instead
-// of \\?\.
-std::vector<BYTE> RenameInfoFor(const std::wstring& target, bool bReplace)
-{
-    if (target.compare(0, 4, L"\\\\?\\") != 0)
-        return {};
-    const std::wstring native = L"\\??\\" + target.substr(4);
-    const size_t nameBytes = native.size() * sizeof(wchar_t);
-    std::vector<BYTE> buf(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
-    info->ReplaceIfExists = bReplace ? TRUE : FALSE;
-    info->RootDirectory = nullptr;
-    info->FileNameLength = DWORD(nameBytes);
-    std::memcpy(info->FileName, native.data(), nameBytes);
-    return buf;
-}
 
 } // namespace
 
@@ -53,7 +26,7 @@ bool CTempFile::Create(const std::wstring& folder, const std::wstring& finalName
     const unsigned seed = (::GetCurrentProcessId() << 16) ^ ::GetTickCount();
     for (int i = 0; i < TEMP_NAME_ATTEMPTS; ++i) {
         const unsigned serial = seed + unsigned(::InterlockedIncrement(&s_nSerial)) * 2654435761u;
-        const std::wstring path = folder + L"\\" + TempName(serial, finalName.size());
+        const std::wstring path = folder + L"\\" + TempFileName(serial, finalName.size());
         HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, dwAttributes, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             m_file = CHandle(h);
@@ -74,7 +47,7 @@ bool CTempFile::MoveInto(const std::wstring& target, bool bFlush, bool bReplace)
         return false;
     if (!MarkForDeletion(false) && m_bMarked)
         return false;
-    const std::vector<BYTE> rename = RenameInfoFor(target, bReplace);
+    const std::vector<BYTE> rename = RenameInfo(target, bReplace);
     if (!rename.empty()) {
         if (::SetFileInformationByHandle(m_file.Get(), FileRenameInfo, const_cast<BYTE*>(rename.data()),
                                          DWORD(rename.size()))) {
@@ -113,4 +86,31 @@ bool CTempFile::MarkForDeletion(bool bDelete)
     if (bDone)
         m_bMarked = bDelete;
     return bDone;
+}
+
+std::wstring TempFileName(unsigned serial, size_t nMaxLength)
+{
+    wchar_t name[32];
+    wsprintfW(name, L"~sv%08X.tmp", serial);
+    if (std::wcslen(name) <= nMaxLength)
+        return name;
+    wchar_t hex[16];
+    wsprintfW(hex, L"%08X", serial);
+    const size_t digits = nMaxLength < 2 ? 1 : (nMaxLength - 1 > 8 ? 8 : nMaxLength - 1);
+    return std::wstring(L"~") + (hex + 8 - digits);
+}
+
+std::vector<BYTE> RenameInfo(const std::wstring& target, bool bReplace)
+{
+    if (target.compare(0, 4, L"\\\\?\\") != 0)
+        return {};
+    const std::wstring native = L"\\??\\" + target.substr(4);
+    const size_t nameBytes = native.size() * sizeof(wchar_t);
+    std::vector<BYTE> buf(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
+    info->ReplaceIfExists = bReplace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(nameBytes);
+    std::memcpy(info->FileName, native.data(), nameBytes);
+    return buf;
 }

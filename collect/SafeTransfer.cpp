@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "afx/Handle.h"
+#include "afx/TempName.h"
 
 namespace {
 
@@ -30,37 +31,6 @@ bool SplitTarget(const std::wstring& target, std::wstring& folder, std::wstring&
     folder = target.substr(0, sep);
     name = target.substr(sep + 1);
     return true;
-}
-
-std::wstring TempName(unsigned serial, size_t nMaxLength)
-{
-    wchar_t name[32];
-    wsprintfW(name, L"~sv%08X.tmp", serial);
-    if (std::wcslen(name) <= nMaxLength)
-        return name;
-    // Never longer than the final name, so a target that fits the file
-    // system's name limit is not refused for its temporary name.
-    wchar_t hex[16];
-    wsprintfW(hex, L"%08X", serial);
-    const size_t digits = nMaxLength < 2 ? 1 : (nMaxLength - 1 > 8 ? 8 : nMaxLength - 1);
-    return std::wstring(L"~") + (hex + 8 - digits);
-}
-
-// A rename by handle takes a native path: the long path behind \??\ instead
-// of \\?\.
-std::vector<BYTE> RenameInfoFor(const std::wstring& target)
-{
-    if (target.compare(0, 4, L"\\\\?\\") != 0)
-        return {};
-    const std::wstring native = L"\\??\\" + target.substr(4);
-    const size_t nameBytes = native.size() * sizeof(wchar_t);
-    std::vector<BYTE> buf(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t), 0);
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
-    info->ReplaceIfExists = FALSE;
-    info->RootDirectory = nullptr;
-    info->FileNameLength = DWORD(nameBytes);
-    std::memcpy(info->FileName, native.data(), nameBytes);
-    return buf;
 }
 
 const LONG STATUS_NAME_TAKEN = LONG(0xC0000035);   // STATUS_OBJECT_NAME_COLLISION
@@ -114,7 +84,7 @@ public:
         const unsigned seed = (::GetCurrentProcessId() << 16) ^ ::GetTickCount();
         for (int i = 0; i < TEMP_NAME_ATTEMPTS; ++i) {
             const unsigned serial = seed + unsigned(::InterlockedIncrement(&s_nSerial)) * 2654435761u;
-            const std::wstring path = folder + L"\\" + TempName(serial, finalName.size());
+            const std::wstring path = folder + L"\\" + TempFileName(serial, finalName.size());
             HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                      bOnClose ? FILE_FLAG_DELETE_ON_CLOSE : FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
@@ -142,7 +112,7 @@ public:
     {
         if (bFlush && !::FlushFileBuffers(m_file.Get()))
             return NOT_NAMED;
-        const std::vector<BYTE> name = RenameInfoFor(target);
+        const std::vector<BYTE> name = RenameInfo(target, false);
         if (m_bOnClose) {
             const LONG status = name.empty() ? STATUS_NO_NAME : LinkByHandle(m_file.Get(), name);
             if (status == STATUS_NAME_TAKEN)

@@ -668,7 +668,10 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
     if (nFileSize >= HEADER_SIZE && ReadAt(hFile, 0, h, HEADER_SIZE)) {
         const uint64_t size = ID3v2TagSize(h, false);
         if (size && size <= nFileSize - (bHasID3v1 ? ID3V1_SIZE : 0)) {
-            place = {0, size, h[3]};
+            place.nSize = size;
+            place.nVersion = h[3];
+            place.bHeaderRead = true;
+            std::memcpy(place.header, h, HEADER_SIZE);
             return true;
         }
         if (size)
@@ -683,7 +686,9 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
     const uint64_t size = ID3v2TagSize(h, true);
     if (!size || size > end)
         return false;
-    place = {end - size, size, h[3]};
+    place.nOffset = end - size;
+    place.nSize = size;
+    place.nVersion = h[3];
     return true;
 }
 
@@ -692,8 +697,11 @@ bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out)
     out = CID3v2Fields();
     unsigned char header[HEADER_SIZE];
     CTagHead head;
-    if (!place.nVersion || place.nSize < HEADER_SIZE || !ReadAt(hFile, place.nOffset, header, HEADER_SIZE) ||
-        !ReadHead(header, head) || ID3v2TagSize(header, false) != place.nSize)
+    if (place.bHeaderRead)
+        std::memcpy(header, place.header, HEADER_SIZE);
+    if (!place.nVersion || place.nSize < HEADER_SIZE ||
+        (!place.bHeaderRead && !ReadAt(hFile, place.nOffset, header, HEADER_SIZE)) || !ReadHead(header, head) ||
+        ID3v2TagSize(header, false) != place.nSize)
         return false;
     try {
         std::string kept;

@@ -33,6 +33,10 @@ struct CID3v2Place
     uint64_t nOffset = 0;
     uint64_t nSize = 0;
     int nVersion = 0;   // 0: none found
+    // The header's bytes where finding the tag read them already (a tag at
+    // the start), so that reading it does not ask for them again.
+    bool bHeaderRead = false;
+    unsigned char header[10] = {};
 };
 
 // The tag's size from its 10-byte header (or footer), or 0 when the bytes
