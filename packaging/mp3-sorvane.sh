@@ -139,13 +139,14 @@ prepare() {
         '"Gulim"="NanumGothic"' '"Tahoma"="NanumGothic"' > "$prefix/drive_c/mp3-sorvane.reg" || return 1
     "$loader" regedit 'C:\mp3-sorvane.reg' || return 1
     # Names outside Hangul (accents, kanji, symbols) are drawn from faces
-    # linked behind the Korean one, as Windows links its own.
+    # linked behind the Korean one, as Windows links its own. Without them
+    # such names show as boxes: worth a word, not a failed start.
     local face
     for face in "Microsoft Sans Serif" "Gulim" "MS Shell Dlg" "NanumGothic"; do
         "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
             /v "$face" /t REG_MULTI_SZ /f \
             /d 'DejaVuSans.ttf,DejaVu Sans\0wqy-microhei.ttc,WenQuanYi Micro Hei\0Symbola_hint.ttf,Symbola' \
-            >/dev/null || return 1
+            >/dev/null 2>&1 || echo "mp3-sorvane: could not link the faces for names outside Hangul" >&2
     done
     wineserver -w
     rm -f "$prefix/drive_c/mp3-sorvane.reg"

@@ -81,14 +81,14 @@ TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
         m_ui.Folder(m_src).Yes().Folder(c.dest);
 
         // Asks for the stop once the large copy has that much written and the
-        // pass reports its row: a mover may copy it ahead while the first
+        // pass reports its row (the scan's texts name it too): a mover may copy it ahead while the first
         // row is still being reported (a move to another drive), and a stop
         // then would stop at the first row.
         std::atomic<bool> done{false};
         std::atomic<bool> stopped{false};
         const auto reportsLarge = [&] {
             for (const std::string& text : m_dlg.m_status.Texts())
-                if (text.find("b-large.mp3") != std::string::npos)
+                if (text.find("b-large.mp3") != std::string::npos && text.find(c.lastText) != std::string::npos)
                     return true;
             return false;
         };
