@@ -9,7 +9,7 @@ SORVANE_ROOT=${SORVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 source "$SORVANE_ROOT/scripts/arch.sh"
 if [ "$SORVANE_ARCH" = i686 ]; then
     export WINEARCH=win32
-    SORVANE_WINE=wine
+    SORVANE_WINE=/usr/lib/wine/wine
     export WINEPREFIX=${WINEPREFIX:-$SORVANE_ROOT/.wine/prefix}
 else
     export WINEARCH=win64

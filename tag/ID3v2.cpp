@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
-#include <mutex>
 #include <exception>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include <tfile.h>
 
 #include "afx/WidePath.h"
+#include "tag/FrameText.h"
 #include "tag/Genre.h"
 
 // The tag's own structure (unsynchronisation of the whole tag, the extended
@@ -67,42 +67,6 @@ public:
     TagLib::AudioProperties* audioProperties() const override { return nullptr; }
     bool save() override { return false; }
 };
-
-bool IsDoubleByteLead(unsigned char c)
-{
-    return c >= 0x81 && c <= 0xFE;
-}
-
-bool IsDoubleByteTrail(unsigned char c)
-{
-    return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A) || (c >= 0x81 && c <= 0xFE);
-}
-
-// Valid CP949 with at least one double-byte character.
-bool IsDoubleByteCP949(const char* bytes, size_t size)
-{
-    const bool bPair = std::any_of(bytes, bytes + size, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    return bPair && IsValidCP949(bytes, size);
-}
-
-class CCP949Latin1 : public TagLib::ID3v2::Latin1StringHandler
-{
-public:
-    TagLib::String parse(const TagLib::ByteVector& data) const override
-    {
-        const std::wstring text = Latin1FrameText(data.data(), data.size());
-        return TagLib::String(text);
-    }
-};
-
-void UseCP949ForLatin1()
-{
-    // The library keeps one handler for the whole process; it is set once,
-    // before any thread parses a tag.
-    static CCP949Latin1 handler;
-    static std::once_flag once;
-    std::call_once(once, [] { TagLib::ID3v2::Tag::setLatin1StringHandler(&handler); });
-}
 
 std::wstring Wide(const TagLib::String& s)
 {
@@ -395,50 +359,6 @@ bool Unwrapped(int version, unsigned char tagFlags, const unsigned char* header,
     return true;
 }
 
-// How plausible a UTF-16 text is in one byte order: Hangul counts most in
-// this program's world, then the letters of European names and CJK.
-int Plausibility(const std::string& s, size_t from, size_t to, bool bigEndian)
-{
-    int score = 0;
-    for (size_t i = from; i + 1 < to; i += 2) {
-        const unsigned char a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
-        const unsigned c = bigEndian ? (a << 8) | b : (b << 8) | a;
-        if ((c >= 0xAC00 && c <= 0xD7A3) || (c >= 0x3130 && c <= 0x318F))
-            score += 2;
-        else if ((c >= 0x20 && c <= 0x7E) || (c >= 0xA0 && c <= 0x17F) || (c >= 0x3000 && c <= 0x30FF) ||
-                 (c >= 0x4E00 && c <= 0x9FFF))
-            score += 1;
-    }
-    return score;
-}
-
-// UTF-16 without a byte order mark, which the library reads as nothing: each
-// value that lacks a mark gets the one its bytes make most plausible
-// (little-endian, as Windows writers wrote it, where nothing tells).
-void MarkUtf16(std::string& data, size_t from)
-{
-    std::string out = data.substr(0, from);
-    size_t start = from;
-    while (start <= data.size()) {
-        size_t end = start;
-        while (end + 1 < data.size() && !(data[end] == 0 && data[end + 1] == 0))
-            end += 2;
-        if (end + 1 >= data.size())
-            end = data.size();
-        const unsigned char a = start + 1 < end ? static_cast<unsigned char>(data[start]) : 0;
-        const unsigned char b = start + 1 < end ? static_cast<unsigned char>(data[start + 1]) : 0;
-        const bool bMarked = (a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF);
-        if (start + 1 < end && !bMarked)
-            out += Plausibility(data, start, end, true) > Plausibility(data, start, end, false) ? "\xFE\xFF" : "\xFF\xFE";
-        out.append(data, start, end - start);
-        if (end >= data.size())
-            break;
-        out.append(2, '\0');
-        start = end + 2;
-    }
-    data.swap(out);
-}
-
 // The frame's text as the library reads it well; false for an encoding no
 // version defines.
 bool PlainText(bool bComment, std::string& data)
@@ -449,7 +369,7 @@ bool PlainText(bool bComment, std::string& data)
     if (encoding > 3)
         return false;
     if (encoding == 1 && data.size() >= (bComment ? 4u : 1u))
-        MarkUtf16(data, bComment ? 4 : 1);
+        MarkUtf16Values(data, bComment ? 4 : 1);
     return true;
 }
 
@@ -560,7 +480,6 @@ bool ParseKept(int version, const std::string& kept, CID3v2Fields& out)
     out.nVersion = version;
     if (kept.empty())
         return true;
-    UseCP949ForLatin1();
     const uint32_t n = uint32_t(kept.size());
     TagLib::ByteVector bytes("ID3", 3);
     bytes.append(char(version == 2 ? 2 : 3));
@@ -615,35 +534,6 @@ bool WholeUnsynchronised(const CTagHead& head)
 }
 
 } // namespace
-
-bool IsValidCP949(const char* bytes, size_t size)
-{
-    // Every byte from 0x80 up starts a pair, and the code page knows each
-    // pair (the system is asked too: the ranges alone let some unknown
-    // pairs through).
-    for (size_t i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x80)
-            continue;
-        if (!IsDoubleByteLead(c) || i + 1 >= size || !IsDoubleByteTrail(static_cast<unsigned char>(bytes[i + 1])))
-            return false;
-        ++i;
-    }
-    return size == 0 || ::MultiByteToWideChar(CP_TEXTS, MB_ERR_INVALID_CHARS, bytes, int(size), nullptr, 0) > 0;
-}
-
-std::wstring Latin1FrameText(const char* bytes, size_t size)
-{
-    // A text ends at its first zero, as the library's own Latin-1 reading
-    // has it (a comment's text may hold more after it).
-    size = std::find(bytes, bytes + size, '\0') - bytes;
-    if (IsDoubleByteCP949(bytes, size))
-        return WideFromText(std::string(bytes, size));
-    std::wstring text(size, L'\0');
-    for (size_t i = 0; i < size; ++i)
-        text[i] = static_cast<unsigned char>(bytes[i]);
-    return text;
-}
 
 uint64_t ID3v2TagSize(const unsigned char* h, bool bFooter)
 {

@@ -56,12 +56,3 @@ bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out);
 
 // Parses a whole tag held in memory, header first. False for a broken one.
 bool ParseID3v2(const unsigned char* data, size_t size, CID3v2Fields& out);
-
-// True when the bytes read as CP949 with no byte the code page does not know
-// (a lead byte without its trail, a pair outside the code page).
-bool IsValidCP949(const char* bytes, size_t size);
-
-// A text the way frames declared Latin-1 are read: as CP949 where the bytes
-// are valid CP949 with at least one double-byte character (Korean writers
-// of old put their code page there), else as Latin-1.
-std::wstring Latin1FrameText(const char* bytes, size_t size);

@@ -4,6 +4,7 @@
 
 #include "afx/Handle.h"
 #include "afx/WidePath.h"
+#include "tag/FrameText.h"
 
 namespace {
 
