@@ -5,15 +5,39 @@
 
 #include "afx/Handle.h"
 
-// A file under a temporary name in its final folder. It is marked for
-// deletion from its creation until just before the rename that makes it
-// final: the system removes it when its handle closes, so a program killed
-// or a machine stopped in the middle of writing it leaves no temporary
-// behind. Where the mark cannot be set, the object removes the file when it
-// goes. Paths are wide, long-path form.
+// A file under a temporary name in its final folder, which the system
+// removes when its handle closes, however the program ends, until it has its
+// final name: a program killed or a machine stopped while it is written
+// leaves nothing behind. Paths are wide, long-path form.
+//
+// A new file: where the file system has links, the mark is part of the
+// request that creates the file (deleted on close) and the final name is a
+// second link made through the handle; the temporary name goes at the close,
+// and there is no moment at which a temporary stands unmarked. Elsewhere the
+// mark is set just after the creation, and the file is named while still
+// marked where the system allows it.
+//
+// A replacement of an existing file is named by a rename, the one step in
+// which the name holds the old file or the new one and never neither: a link
+// over an existing name is no such step (Wine removes the old name first,
+// and a kill test saw the song missing in between). Renamed while marked, a
+// kill before the mark went would take the song's only copy with it, so the
+// mark goes just before the rename: a kill in between leaves the temporary
+// (made hidden by the caller), never less than the whole old or new file.
 class CTempFile
 {
 public:
+    enum Named {
+        NAMED,
+        // Another file has the name (a new file never replaces one).
+        NAME_TAKEN,
+        NOT_NAMED,
+        // Made to be linked, but the file system or system refused the
+        // link: nothing is named; make it again. Later temporaries are made
+        // unlinked from the start.
+        NO_LINKS,
+    };
+
     CTempFile() = default;
     CTempFile(const CTempFile&) = delete;
     CTempFile& operator=(const CTempFile&) = delete;
@@ -21,26 +45,30 @@ public:
 
     // A new file in folder whose name is never longer than finalName, so a
     // final name that fits the file system's limit is not refused for its
-    // temporary one. It never ends in the final name's extension.
-    bool Create(const std::wstring& folder, const std::wstring& finalName,
+    // temporary one. bReplacing: it is to replace the file of its final name.
+    bool Create(const std::wstring& folder, const std::wstring& finalName, bool bReplacing = false,
                 DWORD dwAttributes = FILE_ATTRIBUTE_NORMAL);
 
     HANDLE Handle() const { return m_file.Get(); }
 
-    // Gives the finished file its final name. With bFlush its bytes are on
-    // the disk first. Without bReplace an existing file is never replaced;
-    // with it, one that exists is replaced in one step (a rename), so the
-    // name holds the old file or the new one and never a part of either.
-    // Renaming through the open handle spares opening the file again, which
-    // under Wine is a good part of what a small file's copy costs.
-    bool MoveInto(const std::wstring& target, bool bFlush, bool bReplace = false);
+    // Gives the finished file its final name and lets go of it; with bFlush
+    // its bytes are on the disk first. A replacement takes the place of the
+    // file of that name (which must not be open) in one step. Naming through
+    // the open handle spares opening the file again, which under Wine is a
+    // good part of what a small file's copy costs.
+    Named MoveInto(const std::wstring& target, bool bFlush);
 
 private:
     bool CloseFile();
+    bool SetInfo(FILE_INFO_BY_HANDLE_CLASS cls, const void* info, size_t size);
     bool MarkForDeletion(bool bDelete);
+    Named Link(const std::wstring& target);
+    Named Rename(const std::wstring& target);
 
     CHandle m_file;
     std::wstring m_strPath;
     bool m_bKeep = false;
     bool m_bMarked = false;
+    bool m_bOnClose = false;
+    bool m_bReplacing = false;
 };

@@ -90,9 +90,14 @@ void CCollectJob::SetStatus(const char* format, ...)
     m_screen.ShowStatus(m_szText);
 }
 
+// A stopped job asks nothing more: its question would open after the stop,
+// perhaps after the window it belongs to is gone. (One opened just before
+// the stop is closed by whoever stops it.)
 int CCollectJob::AskFolder(std::wstring& path, const char* title)
 {
     SyncScreen();
+    if (IsStopRequested())
+        return 0;
     return m_ui.ChooseFolder(path, title);
 }
 
@@ -118,11 +123,14 @@ void CCollectJob::SetDest(const std::wstring& path)
 int CCollectJob::AskYesNo(const char* text)
 {
     SyncScreen();
+    if (IsStopRequested())
+        return IDNO;
     return m_ui.AskYesNo(m_screen.Owner(), text);
 }
 
 void CCollectJob::Tell(const char* text)
 {
     SyncScreen();
-    m_ui.ShowMessage(m_screen.Owner(), text);
+    if (!IsStopRequested())
+        m_ui.ShowMessage(m_screen.Owner(), text);
 }

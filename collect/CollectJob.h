@@ -70,6 +70,12 @@ public:
     // The flag of the one who runs the job, set before it starts it.
     void UseStopFlag(std::shared_ptr<std::atomic<bool>> pStop) { m_pStop = std::move(pStop); }
     bool IsStopRequested() const { return *m_pStop; }
+    // From the window's thread, when it gives up waiting for a stopped job
+    // and goes on without it: from then on the job touches no file or
+    // folder and asks nothing, whatever it was doing; the clean-up of its
+    // stop is skipped (what the next job finds is the next job's).
+    void Abandon() { m_bAbandoned = true; }
+    bool IsAbandoned() const { return m_bAbandoned; }
     const std::atomic<bool>& StopFlag() const { return *m_pStop; }
 
     // Returns when the screen shows everything written so far, or at once
@@ -165,6 +171,7 @@ private:
 
     // Shared with the threads that do a job's file work.
     std::shared_ptr<std::atomic<bool>> m_pStop = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> m_bAbandoned{false};
     std::mutex m_entryLock;
     int m_nShownPercent;
     // Folders entered by the current walk.

@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "afx/WidePath.h"
 #include "res/Texts.h"
 #include "tag/Genre.h"
 #include "tag/MP3Info.h"
+#include "tag/SongSave.h"
 #include "tag/SongTag.h"
 
 namespace {
@@ -93,4 +96,49 @@ void CopyTagTexts(MP3FileEntry& to, const MP3FileEntry& from)
     }
     to.SetTexts(texts, wholes);
     to.nGenre = from.nGenre;
+}
+
+namespace {
+
+// A field the scan filled with its placeholder was empty in the file, and
+// goes back empty.
+CSongText EditText(const MP3FileEntry& e, EntryField field, const char* placeholder)
+{
+    CSongText t;
+    if (std::strcmp(e.Text(field), placeholder) == 0)
+        return t;
+    t.bytes = e.Text(field);
+    if (e.HasWholeText(field))
+        t.whole = e.WideText(field);
+    return t;
+}
+
+} // namespace
+
+CSongEdit SongEditOf(const MP3FileEntry& e, unsigned nChangedFields)
+{
+    CSongEdit edit;
+    edit.texts[SONG_TITLE] = EditText(e, FIELD_TITLE, PLACEHOLDER_TITLE);
+    edit.texts[SONG_ARTIST] = EditText(e, FIELD_ARTIST, PLACEHOLDER_ARTIST);
+    edit.texts[SONG_ALBUM] = EditText(e, FIELD_ALBUM, PLACEHOLDER_ALBUM);
+    edit.texts[SONG_YEAR] = EditText(e, FIELD_YEAR, PLACEHOLDER_YEAR);
+    edit.texts[SONG_COMMENT] = EditText(e, FIELD_COMMENT, PLACEHOLDER_COMMENT);
+    // The number at the start of the text, as atoi reads it, without its
+    // undefined overflow.
+    edit.nTrack = int(std::strtol(e.Track(), nullptr, 10));
+    edit.nGenre = e.nGenre;
+    static const struct { EntryField field; unsigned edit; } kBits[] = {
+        {FIELD_TITLE, EDIT_TITLE}, {FIELD_ARTIST, EDIT_ARTIST}, {FIELD_ALBUM, EDIT_ALBUM}, {FIELD_YEAR, EDIT_YEAR},
+        {FIELD_COMMENT, EDIT_COMMENT}, {FIELD_TRACK, EDIT_TRACK}, {FIELD_GENRE, EDIT_GENRE},
+    };
+    for (const auto& b : kBits)
+        if (nChangedFields & (1u << b.field))
+            edit.nChanged |= b.edit;
+    return edit;
+}
+
+bool SaveEntryTag(const MP3FileEntry& e, unsigned nChangedFields)
+{
+    // A file gone since it was read is not made again.
+    return SaveSongTags(e.WidePath(), SongEditOf(e, nChangedFields));
 }

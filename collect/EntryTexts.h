@@ -2,6 +2,7 @@
 #include "collect/FileEntry.h"
 
 class CMP3Info;
+struct CSongEdit;
 struct CSongFields;
 
 // The texts an entry shows for a tag: each field trimmed of blanks at both
@@ -18,3 +19,12 @@ void PutEntryTexts(MP3FileEntry& e, const CMP3Info& info);
 // comment) given those of another; the file, its fingerprint and its target
 // stay.
 void CopyTagTexts(MP3FileEntry& to, const MP3FileEntry& from);
+
+// The edit of an entry as the save writes it, the mirror of PutEntryTexts:
+// every field for the ID3v1 record, a placeholder as an empty field and the
+// track as the number its text starts with; nChangedFields (bits by
+// EntryField) the fields the user changed, the only ones the ID3v2 tag takes.
+CSongEdit SongEditOf(const MP3FileEntry& e, unsigned nChangedFields);
+// Writes an entry's values into its file's tags. False when the file cannot
+// be opened or its tags not written; the file is then as it was.
+bool SaveEntryTag(const MP3FileEntry& e, unsigned nChangedFields);

@@ -225,6 +225,15 @@ private:
         }
     }
 
+    // The row's tag was edited since the pass decided it, or before and its
+    // file's fingerprint is not known again yet (the save may have been
+    // writing it while its copy was made).
+    bool WasEdited(const Transfer& t)
+    {
+        std::lock_guard<std::mutex> lock(m_job.m_entryLock);
+        return t.nSum == 0 || t.pEntry->nTailSum != t.nSum;
+    }
+
     bool Report(Row& row)
     {
         CCollectJob& job = m_job;
@@ -250,7 +259,12 @@ private:
             return false;
         TransferResult result = t.prepared;
         if (result == TRANSFER_DONE && m_bCopy) {
-            result = t.copy.Commit(job.StopFlag());
+            // A source whose tag was edited since its copy was made ahead is
+            // copied again, as a one-by-one pass would copy it now.
+            if (WasEdited(t) && !t.copy.SourceUnchanged())
+                result = t.copy.Prepare(t.source, t.target, job.StopFlag(), t.check, false);
+            if (result == TRANSFER_DONE)
+                result = t.copy.Commit(job.StopFlag());
         } else if (result == TRANSFER_DONE) {
             bool bCopied = false;
             result = CompleteMove(t.source, t.target, t.copy, job.StopFlag(), t.check, bCopied);
@@ -345,8 +359,13 @@ int CCollectJob::TransferFiles(int nMode)
     }
     // The copies not made final went with the pipe; the folders made ahead
     // for rows the pass never reached go too, where nothing else came in.
-    for (const std::wstring& folder : notReached)
+    // Not once the job is abandoned: the next job may have found them and
+    // be about to fill them.
+    for (const std::wstring& folder : notReached) {
+        if (IsAbandoned())
+            break;
         ::RemoveDirectoryW(folder.c_str());
+    }
     return 0;
 }
 

@@ -22,6 +22,8 @@ inline constexpr char TEXT_ASK_END_JOB[] = "작업을 종료 하시겠습니까?
 inline constexpr char TEXT_JOB_DONE[] = "작업완료";
 inline constexpr char TEXT_JOB_CANCELLED[] = "작업취소";
 inline constexpr char TEXT_SAVE_FAILED_FORMAT[] = "태그를 저장하지 못했습니다.\r\n파일 : %s";
+// The tag dialog's save button while the file is written.
+inline constexpr char TEXT_SAVING[] = "저장 중...";
 inline constexpr char TEXT_PROGRESS_FORMAT[] = "%d %%";
 // The font of the file list, and the captions of its columns.
 inline constexpr char TEXT_LIST_FONT[] = "굴림";

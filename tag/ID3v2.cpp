@@ -18,6 +18,7 @@
 
 #include "afx/WidePath.h"
 #include "tag/FrameText.h"
+#include "tag/ID3v2Format.h"
 #include "tag/Genre.h"
 
 // The tag's own structure (unsynchronisation of the whole tag, the extended
@@ -202,99 +203,6 @@ std::wstring FirstComment(const TagLib::ID3v2::Tag& tag)
     return std::wstring();
 }
 
-bool ReadAt(HANDLE hFile, uint64_t offset, void* buffer, DWORD size)
-{
-    LARGE_INTEGER at;
-    at.QuadPart = LONGLONG(offset);
-    DWORD nRead = 0;
-    return ::SetFilePointerEx(hFile, at, nullptr, FILE_BEGIN) && ::ReadFile(hFile, buffer, size, &nRead, nullptr) &&
-           nRead == size;
-}
-
-uint32_t BigEndian32(const unsigned char* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-bool IsSynchsafe(const unsigned char* p)
-{
-    return !((p[0] | p[1] | p[2] | p[3]) & 0x80);
-}
-
-uint32_t Synchsafe32(const unsigned char* p)
-{
-    return (uint32_t(p[0]) << 21) | (uint32_t(p[1]) << 14) | (uint32_t(p[2]) << 7) | p[3];
-}
-
-// Drops the zero unsynchronisation puts after every 0xFF.
-std::string Resynchronised(const unsigned char* data, size_t size)
-{
-    std::string out;
-    out.reserve(size);
-    for (size_t i = 0; i < size; ++i) {
-        out.push_back(char(data[i]));
-        if (data[i] == 0xFF && i + 1 < size && data[i + 1] == 0)
-            ++i;
-    }
-    return out;
-}
-
-// A tag's body (what follows its header), read at offsets within it.
-class CTagBody
-{
-public:
-    virtual ~CTagBody() = default;
-    virtual uint64_t Size() const = 0;
-    virtual bool Read(uint64_t pos, size_t n, unsigned char* out) = 0;
-};
-
-class CMemoryBody : public CTagBody
-{
-public:
-    CMemoryBody(const unsigned char* data, size_t size) : m_data(data), m_size(size) {}
-    uint64_t Size() const override { return m_size; }
-    bool Read(uint64_t pos, size_t n, unsigned char* out) override
-    {
-        if (pos > m_size || n > m_size - pos)
-            return false;
-        std::memcpy(out, m_data + pos, n);
-        return true;
-    }
-
-private:
-    const unsigned char* m_data;
-    size_t m_size;
-};
-
-class CFileBody : public CTagBody
-{
-public:
-    CFileBody(HANDLE hFile, uint64_t offset, uint64_t size) : m_hFile(hFile), m_offset(offset), m_size(size) {}
-    uint64_t Size() const override { return m_size; }
-    bool Read(uint64_t pos, size_t n, unsigned char* out) override
-    {
-        if (pos > m_size || n > m_size - pos)
-            return false;
-        if (pos < m_windowAt || pos + n > m_windowAt + m_window.size()) {
-            const size_t len = size_t(std::min<uint64_t>(std::max(n, WINDOW_BYTES), m_size - pos));
-            m_window.resize(len);
-            m_windowAt = pos;
-            if (!ReadAt(m_hFile, m_offset + pos, m_window.data(), DWORD(len))) {
-                m_window.clear();
-                return false;
-            }
-        }
-        std::memcpy(out, m_window.data() + (pos - m_windowAt), n);
-        return true;
-    }
-
-private:
-    HANDLE m_hFile;
-    uint64_t m_offset, m_size;
-    std::vector<unsigned char> m_window;
-    uint64_t m_windowAt = 0;
-};
-
 // The frames a song is listed by, in v2.2's ids and in v2.3/v2.4's, and how
 // many of each the walk keeps: the first of a text, the comments up to the
 // first without a description (a few suffice; some taggers write dozens).
@@ -320,45 +228,6 @@ int WantedIndex(int version, const unsigned char* id)
     return -1;
 }
 
-bool IsFrameId(const unsigned char* id, size_t n)
-{
-    for (size_t i = 0; i < n; ++i)
-        if (!((id[i] >= 'A' && id[i] <= 'Z') || (id[i] >= '0' && id[i] <= '9')))
-            return false;
-    return true;
-}
-
-// The frame's data as written before the frame flags wrapped it; false for
-// a frame that cannot be read (compressed: the library is built without
-// zlib, so no frame can make the reader allocate more than its own size;
-// encrypted; too short for what its flags announce).
-bool Unwrapped(int version, unsigned char tagFlags, const unsigned char* header, std::string& data)
-{
-    if (version == 3) {
-        const unsigned char flags = header[9];
-        if (flags & 0xC0)
-            return false;
-        if (flags & 0x20) {   // a grouping byte first
-            if (data.empty())
-                return false;
-            data.erase(0, 1);
-        }
-        return true;
-    }
-    if (version == 4) {
-        const unsigned char flags = header[9];
-        if (flags & 0x0C)
-            return false;
-        if ((tagFlags & FLAG_UNSYNC) || (flags & 0x02))
-            data = Resynchronised(reinterpret_cast<const unsigned char*>(data.data()), data.size());
-        const size_t skip = ((flags & 0x40) ? 1 : 0) + ((flags & 0x01) ? 4 : 0);
-        if (data.size() < skip)
-            return false;
-        data.erase(0, skip);
-    }
-    return true;
-}
-
 // The frame's text as the library reads it well; false for an encoding no
 // version defines.
 bool PlainText(bool bComment, std::string& data)
@@ -373,102 +242,29 @@ bool PlainText(bool bComment, std::string& data)
     return true;
 }
 
-void AppendFrame(int version, const unsigned char* id, const std::string& data, std::string& kept)
-{
-    // v2.2 frames stay v2.2 (the library converts their ids); v2.4 frames
-    // are written as v2.3 ones, whose plain sizes the library never second-
-    // guesses (it has a guess for v2.4 sizes that some writers got wrong).
-    const uint32_t n = uint32_t(data.size());
-    if (version == 2) {
-        kept.append(reinterpret_cast<const char*>(id), 3);
-        kept.push_back(char(n >> 16));
-        kept.push_back(char(n >> 8));
-        kept.push_back(char(n));
-    } else {
-        kept.append(reinterpret_cast<const char*>(id), 4);
-        for (int i = 3; i >= 0; --i)
-            kept.push_back(char(n >> (8 * i)));
-        kept.append(2, '\0');
-    }
-    kept += data;
-}
-
-// The size of a v2.4 frame: synchsafe, or a plain integer where a writer got
-// that wrong and only the plain reading lands on the next frame.
-uint64_t V24FrameSize(CTagBody& body, uint64_t pos, const unsigned char* header)
-{
-    const uint64_t plain = BigEndian32(header + 4);
-    if (!IsSynchsafe(header + 4))
-        return plain;
-    const uint64_t safe = Synchsafe32(header + 4);
-    if (safe <= 127)
-        return safe;
-    auto landsOnFrame = [&](uint64_t size) {
-        const uint64_t next = pos + HEADER_SIZE + size;
-        unsigned char id[4];
-        if (next == body.Size())
-            return true;
-        return next < body.Size() && body.Size() - next >= 4 && body.Read(next, 4, id) && (id[0] == 0 || IsFrameId(id, 4));
-    };
-    return !landsOnFrame(safe) && landsOnFrame(plain) ? plain : safe;
-}
-
 // Walks a tag's frames and keeps those a song is listed by, plain (no
 // flags, no unsynchronisation, UTF-16 marked) in kept. False when the tag is
 // broken: an extended header that does not fit.
-bool KeepFrames(int version, unsigned char tagFlags, CTagBody& body, std::string& kept)
+bool KeepFrames(int version, unsigned char tagFlags, id3::CTagBody& body, std::string& kept)
 {
-    const uint64_t end = body.Size();
-    uint64_t pos = 0;
-    if ((tagFlags & FLAG_EXTENDED) && version >= 3) {
-        unsigned char size[4];
-        if (!body.Read(0, 4, size))
-            return false;
-        uint64_t extended;
-        if (version == 3) {
-            extended = 4 + uint64_t(BigEndian32(size));   // the size counts what follows it
-        } else {
-            if (!IsSynchsafe(size))
-                return false;
-            extended = Synchsafe32(size);   // the size counts itself
-            if (extended < 6)
-                return false;
-        }
-        if (extended > end)
-            return false;
-        pos = extended;
-    }
-    const size_t headerSize = version == 2 ? 6 : 10;
+    id3::CFrameWalk walk(version, tagFlags, body, FRAMES_WALKED_LIMIT);
+    if (!walk.Start())
+        return false;
     int kept_of[WANTED_COUNT] = {};
-    for (int n = 0; n < FRAMES_WALKED_LIMIT && end - pos >= headerSize; ++n) {
-        unsigned char header[HEADER_SIZE];
-        if (!body.Read(pos, headerSize, header) || header[0] == 0)
-            break;   // padding
-        // Some versions of a well-known player wrote v2.2 frames (a three-
-        // letter id and a zero) into v2.3 tags.
-        const bool bShortId = version == 3 && header[3] == 0 && IsFrameId(header, 3);
-        if (!bShortId && !IsFrameId(header, version == 2 ? 3 : 4))
-            break;
-        uint64_t size;
-        if (version == 2)
-            size = (uint64_t(header[3]) << 16) | (uint64_t(header[4]) << 8) | header[5];
-        else if (version == 3)
-            size = BigEndian32(header + 4);
-        else
-            size = V24FrameSize(body, pos, header);
-        if (size > end - pos - headerSize)
-            break;   // larger than the tag: nothing after it can be trusted
-        const int want = WantedIndex(bShortId ? 2 : version, header);
-        if (want >= 0 && kept_of[want] < g_Wanted[want].nKeep && size > 0 && size <= KEPT_FRAME_LIMIT) {
-            std::string data(size_t(size), '\0');
-            if (!body.Read(pos + headerSize, data.size(), reinterpret_cast<unsigned char*>(&data[0])))
-                break;
-            if (Unwrapped(version, tagFlags, header, data) && PlainText(want == WANTED_COUNT - 1, data)) {
-                AppendFrame(version, bShortId ? reinterpret_cast<const unsigned char*>(g_Wanted[want].v23) : header, data, kept);
-                ++kept_of[want];
-            }
-        }
-        pos += headerSize + size;
+    id3::CFrameSpan span;
+    while (walk.Next(span)) {
+        const int want = WantedIndex(span.bShortId ? 2 : version, span.header);
+        if (want < 0 || kept_of[want] >= g_Wanted[want].nKeep || span.nDataSize > KEPT_FRAME_LIMIT)
+            continue;
+        std::string data;
+        if (!walk.Data(span, data) || !PlainText(want == WANTED_COUNT - 1, data))
+            continue;
+        // v2.2 frames stay v2.2 (the library converts their ids); v2.3 and
+        // v2.4 frames are handed over as v2.3 ones, whose plain sizes the
+        // library never second-guesses.
+        id3::AppendFrame(kept, version == 2 ? 2 : 3,
+                         span.bShortId ? g_Wanted[want].v23 : reinterpret_cast<const char*>(span.header), data);
+        ++kept_of[want];
     }
     return true;
 }
@@ -555,7 +351,7 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
 {
     place = CID3v2Place();
     unsigned char h[HEADER_SIZE];
-    if (nFileSize >= HEADER_SIZE && ReadAt(hFile, 0, h, HEADER_SIZE)) {
+    if (nFileSize >= HEADER_SIZE && id3::ReadAt(hFile, 0, h, HEADER_SIZE)) {
         const uint64_t size = ID3v2TagSize(h, false);
         if (size && size <= nFileSize - (bHasID3v1 ? ID3V1_SIZE : 0)) {
             place.nSize = size;
@@ -571,7 +367,7 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
     if (nFileSize < (bHasID3v1 ? ID3V1_SIZE : 0) + 2 * HEADER_SIZE)
         return false;
     const uint64_t end = nFileSize - (bHasID3v1 ? ID3V1_SIZE : 0);
-    if (!ReadAt(hFile, end - HEADER_SIZE, h, HEADER_SIZE))
+    if (!id3::ReadAt(hFile, end - HEADER_SIZE, h, HEADER_SIZE))
         return false;
     const uint64_t size = ID3v2TagSize(h, true);
     if (!size || size > end)
@@ -590,21 +386,21 @@ bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out)
     if (place.bHeaderRead)
         std::memcpy(header, place.header, HEADER_SIZE);
     if (!place.nVersion || place.nSize < HEADER_SIZE ||
-        (!place.bHeaderRead && !ReadAt(hFile, place.nOffset, header, HEADER_SIZE)) || !ReadHead(header, head) ||
+        (!place.bHeaderRead && !id3::ReadAt(hFile, place.nOffset, header, HEADER_SIZE)) || !ReadHead(header, head) ||
         ID3v2TagSize(header, false) != place.nSize)
         return false;
     try {
         std::string kept;
         if (WholeUnsynchronised(head)) {
             std::vector<unsigned char> prefix(size_t(std::min<uint64_t>(head.bodySize, UNSYNC_PREFIX_LIMIT)));
-            if (!prefix.empty() && !ReadAt(hFile, place.nOffset + HEADER_SIZE, prefix.data(), DWORD(prefix.size())))
+            if (!prefix.empty() && !id3::ReadAt(hFile, place.nOffset + HEADER_SIZE, prefix.data(), DWORD(prefix.size())))
                 return false;
-            const std::string body = Resynchronised(prefix.data(), prefix.size());
-            CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+            const std::string body = id3::Resynchronised(prefix.data(), prefix.size());
+            id3::CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
             if (!KeepFrames(head.version, head.flags, memory, kept))
                 return false;
         } else {
-            CFileBody file(hFile, place.nOffset + HEADER_SIZE, head.bodySize);
+            id3::CFileBody file(hFile, place.nOffset + HEADER_SIZE, head.bodySize, WINDOW_BYTES);
             if (!KeepFrames(head.version, head.flags, file, kept))
                 return false;
         }
@@ -625,12 +421,12 @@ bool ParseID3v2(const unsigned char* data, size_t size, CID3v2Fields& out)
     try {
         std::string kept;
         if (WholeUnsynchronised(head)) {
-            const std::string body = Resynchronised(data + HEADER_SIZE, size_t(head.bodySize));
-            CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+            const std::string body = id3::Resynchronised(data + HEADER_SIZE, size_t(head.bodySize));
+            id3::CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
             if (!KeepFrames(head.version, head.flags, memory, kept))
                 return false;
         } else {
-            CMemoryBody memory(data + HEADER_SIZE, size_t(head.bodySize));
+            id3::CMemoryBody memory(data + HEADER_SIZE, size_t(head.bodySize));
             if (!KeepFrames(head.version, head.flags, memory, kept))
                 return false;
         }

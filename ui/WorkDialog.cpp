@@ -2,9 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cstdlib>
-#include <cstring>
-
 #include "afx/WidePath.h"
 #include "collect/EntryTexts.h"
 #include "collect/JobUi.h"
@@ -17,8 +14,6 @@
 
 namespace {
 
-
-
 using Entry = TMessageEntry<CWorkDialog>;
 const Entry kMessageMap[] = {
     Entry::Message(WM_DESTROY, &CWorkDialog::OnDestroy),
@@ -30,19 +25,6 @@ const Entry kMessageMap[] = {
     Entry::Notify(IDC_FILE_LIST, NM_DBLCLK, &CWorkDialog::OnNMDblclkFileList),
     Entry::Clicked(IDC_BTN_ADD_LIST, &CWorkDialog::OnBnClickedAddList),
 };
-
-// A field the scan filled with its placeholder was empty in the file, and
-// goes back empty.
-const char* TagText(const char* szValue, const char* szPlaceholder)
-{
-    return std::strcmp(szValue, szPlaceholder) == 0 ? "" : szValue;
-}
-
-// As TagText, whole.
-std::wstring WholeTagText(const MP3FileEntry& e, EntryField field, const char* szPlaceholder)
-{
-    return std::strcmp(e.Text(field), szPlaceholder) == 0 ? std::wstring() : e.WideText(field);
-}
 
 } // namespace
 
@@ -177,6 +159,7 @@ void CWorkDialog::StopJob()
 {
     if (m_runner.Stop())
         return;
+    m_pState->job.Abandon();
     m_pState->gate.Close();
     m_listFiles.DeleteAllItems();
     m_pState = std::make_shared<CJobState>(m_ui, *this);
@@ -285,8 +268,12 @@ void CWorkDialog::OnNMDblclkFileList(NMHDR* pNMHDR, LRESULT* pResult)
 void CWorkDialog::EditRowTag(int nItem)
 {
     MP3FileEntry* pEntry = RowEntry(nItem);
-    if (!pEntry)
+    // One edit at a time: a row whose file is being written is not edited
+    // again until it is written.
+    if (!pEntry || m_bEditing)
         return;
+    m_bEditing = true;
+    struct Done { bool& b; ~Done() { b = false; } } done{m_bEditing};
     // The dialog edits a copy of the tag values; a pass running meanwhile
     // reads the entry, and sees the edit only once it is whole. This thread is
     // the tag values' only writer, so the copy needs no lock; the row's target
@@ -298,12 +285,17 @@ void CWorkDialog::EditRowTag(int nItem)
     // Owned by the work window, which takes no input while the tag is edited.
     CModifyTagDlg dlg(this);
     dlg.m_pEntry = &edited;
-    if (dlg.DoModal() != IDOK)
-        return;
-    Job().CommitEdit(*pEntry, edited);
-    // The row draws its texts from the entry.
-    m_listFiles.RedrawItems(nItem, nItem);
-    if (SaveEntryTag(pEntry))
+    // The row shows the new values before the file is written; the save
+    // works on what they are then, on a thread of its own, so that a large
+    // song does not stop the window.
+    dlg.m_onSaved = [&] {
+        Job().CommitEdit(*pEntry, edited);
+        m_listFiles.RedrawItems(nItem, nItem);
+        const std::wstring path = pEntry->WidePath();
+        const CSongEdit edit = SongEditOf(edited, dlg.m_nChanged);
+        dlg.m_save = [path, edit] { return SaveSongTags(path, edit); };
+    };
+    if (dlg.DoModal() != IDOK || dlg.m_bWritten)
         return;
 
     // Not written: the row shows what the file holds, and the user is told.
@@ -326,33 +318,4 @@ void CWorkDialog::EditRowTag(int nItem)
     wsprintfA(text, TEXT_SAVE_FAILED_FORMAT, pEntry->Path().c_str());
     text[sizeof text - 1] = 0;
     m_ui.ShowWarning(m_hWnd, text);
-}
-
-bool SaveEntryTag(const MP3FileEntry* pEntry)
-{
-    CMP3Info info;
-    if (!info.ReadTag(pEntry->WidePath()))
-        return false;
-    info.SetAlbum(TagText(pEntry->Album(), PLACEHOLDER_ALBUM));
-    info.SetArtist(TagText(pEntry->Artist(), PLACEHOLDER_ARTIST));
-    info.SetComment(TagText(pEntry->Comment(), PLACEHOLDER_COMMENT));
-    info.SetTitle(TagText(pEntry->Title(), PLACEHOLDER_TITLE));
-    info.m_nGenre = pEntry->nGenre;
-    // The number at the start of the text, as atoi reads it, without its
-    // undefined overflow.
-    info.m_nTrack = int(std::strtol(pEntry->Track(), nullptr, 10));
-    info.SetYear(TagText(pEntry->Year(), PLACEHOLDER_YEAR));
-    // The same fields, whole, for the ID3v2 tag.
-    CSongEdit edit;
-    edit.strTitle = WholeTagText(*pEntry, FIELD_TITLE, PLACEHOLDER_TITLE);
-    edit.strArtist = WholeTagText(*pEntry, FIELD_ARTIST, PLACEHOLDER_ARTIST);
-    edit.strAlbum = WholeTagText(*pEntry, FIELD_ALBUM, PLACEHOLDER_ALBUM);
-    edit.strYear = WholeTagText(*pEntry, FIELD_YEAR, PLACEHOLDER_YEAR);
-    edit.strComment = WholeTagText(*pEntry, FIELD_COMMENT, PLACEHOLDER_COMMENT);
-    edit.nTrack = info.m_nTrack;
-    edit.nGenre = pEntry->nGenre;
-    // A file gone since it was read is not made again.
-    const bool bWritten = SaveSongTags(pEntry->WidePath(), info, edit);
-    info.Reset();
-    return bWritten;
 }

@@ -131,12 +131,9 @@ private:
 
     // The kind of the job last started.
     int m_nJobKind = JOB_SCAN;
+    // A row's tag is being edited or written.
+    bool m_bEditing = false;
 };
-
-// Writes an entry's values into its file's tag. Placeholders the scan put in
-// for empty fields are written as empty fields. False when the file cannot
-// be opened or the tag not written.
-bool SaveEntryTag(const MP3FileEntry* pEntry);
 
 // The parameter string that makes the file browser open exactly this folder:
 // quoted, so that blanks and commas stay part of the path.

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "afx/WidePath.h"
+#include "collect/EntryTexts.h"
 #include "res/resource.h"
 #include "tag/Genre.h"
 #include "tests/support/TestFiles.h"
@@ -295,7 +296,7 @@ TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
         e.SetComment("");
         e.SetTrack(c.track);
         e.nGenre = 17;
-        ASSERT_TRUE(SaveEntryTag(&e));
+        ASSERT_TRUE(SaveEntryTag(e, ~0u));
         const Bytes all = ReadFile(path);
         EXPECT_EQ(MakeTagRecord({"T", "A", "B", "2000", "", c.stored, 17}), Bytes(all.end() - 128, all.end()));
     }
@@ -320,7 +321,7 @@ TEST(SaveEntryTag, ReachesFilesOfEveryName)
         e.SetYear("2000");
         e.SetTrack("5");
         e.nGenre = 17;
-        ASSERT_TRUE(SaveEntryTag(&e));
+        ASSERT_TRUE(SaveEntryTag(e, ~0u));
         const Bytes all = ReadFile(path);
         EXPECT_EQ(MakeTagRecord({"New", "A", "B", "2000", "", 5, 17}), Bytes(all.end() - 128, all.end()));
         EXPECT_EQ(300u + 128u, all.size());
@@ -334,6 +335,6 @@ TEST(SaveEntryTag, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
     MP3FileEntry e = {};
     e.SetWidePath(LongPath(dir / "missing.mp3"));
     e.SetTitle("T");
-    EXPECT_FALSE(SaveEntryTag(&e));
+    EXPECT_FALSE(SaveEntryTag(e, ~0u));
     EXPECT_FALSE(Exists(dir / "missing.mp3"));
 }
