@@ -22,13 +22,6 @@ bool IsDoubleByteTrail(unsigned char c)
     return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A) || (c >= 0x81 && c <= 0xFE);
 }
 
-// Valid CP949 with at least one double-byte character.
-bool IsDoubleByteCP949(const char* bytes, size_t size)
-{
-    const bool bPair = std::any_of(bytes, bytes + size, [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    return bPair && IsValidCP949(bytes, size);
-}
-
 class CCP949Latin1 : public TagLib::ID3v2::Latin1StringHandler
 {
 public:
@@ -111,12 +104,28 @@ bool IsValidCP949(const char* bytes, size_t size)
     return size == 0 || ::MultiByteToWideChar(CP_TEXTS, MB_ERR_INVALID_CHARS, bytes, int(size), nullptr, 0) > 0;
 }
 
+bool IsKoreanCP949(const char* bytes, size_t size)
+{
+    // CP949's extension pairs take ASCII letters as trail bytes, and so
+    // does a Latin-1 capital from \xC0 to \xC6 followed by a letter ("Die
+    // \xC4rzte"); a writer of KS X 1001 never made such a pair alone.
+    bool bCommonPair = false;
+    for (size_t i = 0; i + 1 < size && !bCommonPair; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80)
+            continue;
+        bCommonPair = c >= 0xA1 && static_cast<unsigned char>(bytes[i + 1]) >= 0xA1;
+        ++i;
+    }
+    return bCommonPair && IsValidCP949(bytes, size);
+}
+
 std::wstring Latin1FrameText(const char* bytes, size_t size)
 {
     // A text ends at its first zero, as the library's own Latin-1 reading
     // has it (a comment's text may hold more after it).
     size = std::find(bytes, bytes + size, '\0') - bytes;
-    if (IsDoubleByteCP949(bytes, size))
+    if (IsKoreanCP949(bytes, size))
         return WideFromText(std::string(bytes, size));
     std::wstring text(size, L'\0');
     for (size_t i = 0; i < size; ++i)

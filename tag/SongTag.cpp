@@ -168,12 +168,13 @@ bool RecordMayBeLossy(const CMP3Info& v1)
                                             CommentBytes(v1)};
     for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
         // A writer that cut on a whole character leaves one byte short; a
-        // year cut to its four digits loses nothing. Bytes CP949 cannot read
-        // (a Latin-1 writer's accents) or that are UTF-8 are another
-        // writer's spelling of what the ID3v2 tag may hold whole.
+        // year cut to its four digits loses nothing. Bytes no Korean writer
+        // made (a Latin-1 writer's accents, even those CP949's extension
+        // pairs read) or that are UTF-8 are another writer's spelling of
+        // what the ID3v2 tag may hold whole.
         const bool bFull = f != SONG_YEAR && texts[f].size() + 1 >= sizes[f];
         if (bFull || texts[f].find('?') != std::string::npos || IsMultiByteUtf8(texts[f]) ||
-            (HasHighBytes(texts[f]) && !IsValidCP949(texts[f].data(), texts[f].size())))
+            (HasHighBytes(texts[f]) && !IsKoreanCP949(texts[f].data(), texts[f].size())))
             return true;
     }
     return false;

@@ -47,9 +47,9 @@ struct CSongFields
 CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2);
 
 // True when the record has a text IsLossyCopy could find lost: one that
-// fills its field (or all but a byte), holds a '?', holds bytes CP949 cannot
-// read (a Latin-1 writer's accents) or is multi-byte UTF-8. Only then is a
-// file's ID3v2 tag read beside its record.
+// fills its field (or all but a byte), holds a '?', holds bytes no Korean
+// writer made (IsKoreanCP949 false: a Latin-1 writer's accents) or is
+// multi-byte UTF-8. Only then is a file's ID3v2 tag read beside its record.
 bool RecordMayBeLossy(const CMP3Info& v1);
 
 // Reads a file's tags: the record first, the ID3v2 tag where the record is

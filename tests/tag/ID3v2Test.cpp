@@ -241,6 +241,43 @@ TEST(ID3v2Parse, TextEncodings)
     }
 }
 
+// Frames declared Latin-1: CP949 only where a Korean writer of old could
+// have made the bytes, a pair of KS X 1001 among them; Latin-1 otherwise,
+// though CP949's extension pairs read an accented capital before a letter.
+TEST(ID3v2Parse, Latin1OrCP949)
+{
+    struct Case
+    {
+        const char* label;
+        std::string bytes;
+        std::wstring want;
+    };
+    const Case cases[] = {
+        {"Die \xC4rzte: \\xC4 r is an extension pair", "Die \xC4rzte", L"Die \u00C4rzte"},
+        {"\xC1sgeir: \\xC1 s is an extension pair", "\xC1sgeir", L"\u00C1sgeir"},
+        {"\xC5ge: \\xC5 g is an extension pair", "\xC5ge", L"\u00C5ge"},
+        {"\xC6gir: past the last extension pair of \\xC6", "\xC6gir", L"\u00C6gir"},
+        {"Bj\xF6rk: no pair at all", "Bj\xF6rk", L"Bj\u00F6rk"},
+        {"Mot\xF6rhead", "Mot\xF6rhead", L"Mot\u00F6rhead"},
+        {"two accents, each an extension pair", "\xC4r \xC5g", L"\u00C4r \u00C5g"},
+        {"Hangul of KS X 1001 (\uBD80\uD65C)", "\xBA\xCE\xC8\xB0", L"\uBD80\uD65C"},
+        {"Hangul and ASCII", "\xBC\xAD\xC5\xC2\xC1\xF6\xBF\xCD \xBE\xC6\xC0\xCC\xB5\xE9",
+         L"\uC11C\uD0DC\uC9C0\uC640 \uC544\uC774\uB4E4"},
+        {"a syllable outside KS X 1001 among ones inside it", "\x8C\x63\xB9\xE6\xB0\xA2\xC7\xCF",
+         L"\uB620\uBC29\uAC01\uD558"},
+        {"Hanja of KS X 1001", "\xD1\xD1\xD7\xDD", L"\u91D1\u674E"},
+        {"ambiguous: a syllable outside KS X 1001 alone reads as Latin-1", "\x8C\x63", L"\u008C\u0063"},
+        {"ambiguous: accents that pair inside KS X 1001 read as CP949", "Cora\xE7\xE3o", L"Cora\u8C6Bo"},
+        {"an extension pair beside a KS X 1001 one: CP949", "\xC4r\xBA\xCE", L"\uD6E3\uBD80"},
+        {"a pair of KS X 1001, then a lone lead: Latin-1", "\xBA\xCE\xB8", L"\u00BA\u00CE\u00B8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const CID3v2Fields got = Parse(Tag(3, Frame(3, "TIT2", Text(LATIN1, B(c.bytes))), 0, 8));
+        EXPECT_EQ(c.want, got.strTitle);
+    }
+}
+
 // Tags no writer should make: never a crash, a broken tag reads as none,
 // and a frame the reader cannot read is passed over.
 TEST(ID3v2Parse, HostileTags)

@@ -151,6 +151,9 @@ TEST(SongFields, RecordMayBeLossy)
         {"accents of a Latin-1 writer", Tagged("Beyonc\xE9", "Lemonade"), true},
         {"accents of a Latin-1 writer that pass for a pair", Tagged("Bj\xF6rk", "Post"), true},
         {"UTF-8", Tagged("\xEC\x9D\xB4\xEC\x86\x8C\xEB\x9D\xBC", "Album"), true},
+        {"accents of a Latin-1 writer that CP949's extension pairs read", Tagged("Die \xC4rzte", "Album"), true},
+        {"a syllable outside KS X 1001 alone, which Latin-1 could have made", Tagged("\x8C\x63", "Album"), true},
+        {"CP949 of a syllable outside KS X 1001 among ones inside it", Tagged("\x8C\x63\xB9\xE6", "Album"), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);

@@ -53,6 +53,11 @@ if have id3v2; then
     f=$(song id3v2-latin1.mp3)
     id3v2 -a "$(latin1 "Beyoncé")" -A "Lemonade" -t "$(latin1 "Björk Café")" "$f"
     expect id3v2-latin1.mp3 "Björk Café" "Beyoncé" "Lemonade" "" 0 255 "" ""
+    # An accented capital before a letter, which CP949 would read as a rare
+    # syllable, in the frames and in the record.
+    f=$(song id3v2-latin1-pairs.mp3)
+    id3v2 -a "$(latin1 "Die Ärzte")" -A "$(latin1 "Geräusch")" -t "$(latin1 "Ångest")" "$f"
+    expect id3v2-latin1-pairs.mp3 "Ångest" "Die Ärzte" "Geräusch" "" 0 255 "" ""
 fi
 
 if have eyeD3; then
