@@ -278,6 +278,40 @@ TEST(ID3v2Parse, Latin1OrCP949)
     }
 }
 
+// UTF-16 without a byte order mark, in either order: the order whose reading
+// is plausible wins, and ASCII never leaves it in doubt.
+TEST(ID3v2Parse, Utf16WithoutMark)
+{
+    struct Case
+    {
+        const char* label;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"ASCII whose bytes swapped are ideographs", L"abc"},
+        {"ASCII with a capital N (\\u4E00 swapped)", L"Nirvana"},
+        {"one digit", L"1"},
+        {"ASCII with blanks and punctuation", L"AC/DC - Back In Black"},
+        {"Hangul", L"\uBD80\uD65C"},
+        {"a syllable whose bytes swapped are a rare syllable (\uC0AC)", L"\uC0AC"},
+        {"Hangul ending in a zero byte (\uAC00)", L"\uAC00"},
+        {"Hangul and ASCII", L"Seo Taiji \uC640 \uC544\uC774\uB4E4"},
+        {"Latin-1", L"Bj\u00F6rk"},
+        {"Latin-1 with a blank", L"Sigur R\u00F3s"},
+        {"Latin-1 capital first", L"\u00D3lafur Arnalds"},
+        {"Latin-1 capital alone", L"\u00C0"},
+        {"Japanese kana and kanji", L"\u3042\u3086\u307F \u6D5C\u5D0E"},
+        {"an emoji beside ASCII", L"Love \U0001F600"},
+    };
+    for (const auto& c : cases) {
+        for (const bool bigEndian : {false, true}) {
+            SCOPED_TRACE(std::string(c.label) + (bigEndian ? ", big-endian" : ", little-endian"));
+            const Bytes text = bigEndian ? Utf16BE(c.text, false) : Utf16LE(c.text, false);
+            EXPECT_EQ(c.text, Parse(Tag(3, Frame(3, "TIT2", Text(UTF16, text)), 0, 8)).strTitle);
+        }
+    }
+}
+
 // Tags no writer should make: never a crash, a broken tag reads as none,
 // and a frame the reader cannot read is passed over.
 TEST(ID3v2Parse, HostileTags)
