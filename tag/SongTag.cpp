@@ -5,6 +5,7 @@
 #include "afx/Handle.h"
 #include "afx/WidePath.h"
 #include "tag/FrameText.h"
+#include "tag/Genre.h"
 
 namespace {
 
@@ -103,6 +104,27 @@ size_t CommentBytes(const CMP3Info& v1)
     return v1.GetComment().size() > COMMENT_WITH_TRACK_BYTES ? TEXT_FIELD_BYTES : COMMENT_WITH_TRACK_BYTES;
 }
 
+bool IsBlank(wchar_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Nothing a row would show: empty, or blanks alone.
+bool IsBlankText(const std::string& s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return IsBlank(static_cast<unsigned char>(c)); });
+}
+
+bool IsBlankText(const std::wstring& s)
+{
+    return std::all_of(s.begin(), s.end(), IsBlank);
+}
+
+bool NamesGenre(int nGenre)
+{
+    return *GetGenreName(nGenre) != '\0';
+}
+
 CSongText RecordText(const std::string& bytes)
 {
     CSongText t;
@@ -152,11 +174,20 @@ CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2)
     const size_t sizes[SONG_FIELD_COUNT] = {TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, YEAR_BYTES,
                                             CommentBytes(v1)};
     for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
-        out.texts[f] = v2.nVersion && IsLossyCopy(v1Texts[f], sizes[f], *v2Texts[f]) ? SongTextOf(*v2Texts[f])
-                                                                                     : RecordText(v1Texts[f]);
+        const std::wstring& v2Text = *v2Texts[f];
+        const bool bID3v2 = v2.nVersion && ((IsBlankText(v1Texts[f]) && !IsBlankText(v2Text)) ||
+                                            IsLossyCopy(v1Texts[f], sizes[f], v2Text));
+        out.texts[f] = bID3v2 ? SongTextOf(v2Text) : RecordText(v1Texts[f]);
     }
-    out.nTrack = v1.m_nTrack;
+    // A track of 0 and a genre the list does not name are the record's way
+    // of holding none.
+    out.nTrack = v1.m_nTrack ? v1.m_nTrack : v2.nTrack;
     out.nGenre = v1.m_nGenre;
+    if (!NamesGenre(v1.m_nGenre) && (NamesGenre(v2.nGenre) || !IsBlankText(v2.strGenre))) {
+        out.nGenre = v2.nGenre;
+        if (!NamesGenre(v2.nGenre))
+            out.genreText = SongTextOf(v2.strGenre);
+    }
     return out;
 }
 
@@ -180,6 +211,14 @@ bool RecordMayBeLossy(const CMP3Info& v1)
     return false;
 }
 
+bool RecordLacksField(const CMP3Info& v1)
+{
+    const std::string texts[SONG_FIELD_COUNT] = {v1.GetTitle(), v1.GetArtist(), v1.GetAlbum(), v1.GetYear(),
+                                                 v1.GetComment()};
+    return std::any_of(std::begin(texts), std::end(texts), [](const std::string& t) { return IsBlankText(t); }) ||
+           !v1.m_nTrack || !NamesGenre(v1.m_nGenre);
+}
+
 bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CSongFields& out)
 {
     const std::wstring longPath = LongPath(path);
@@ -191,7 +230,11 @@ bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CS
     v1.ReadTagFrom(hFile, longPath);
     v2 = CID3v2Fields();
     const bool bRecord = (v1.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
-    if (!bRecord || RecordMayBeLossy(v1)) {
+    // A record that neither lacks a field nor may be lossy costs no more
+    // than its own read; any other costs the look for an ID3v2 tag (two
+    // reads of ten bytes where there is none) and, where there is one, its
+    // read.
+    if (!bRecord || RecordMayBeLossy(v1) || RecordLacksField(v1)) {
         // Under Wine asking a file's size is a round trip to another
         // process, a third of what an ID3v2 tag costs: the record's read
         // learned it already.
