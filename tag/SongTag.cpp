@@ -125,11 +125,43 @@ bool NamesGenre(int nGenre)
     return *GetGenreName(nGenre) != '\0';
 }
 
-CSongText RecordText(const std::string& bytes)
+std::wstring WideIn(const std::string& s, UINT cp)
+{
+    if (cp == CP_LATIN1) {
+        std::wstring wide(s.size(), L'\0');
+        for (size_t i = 0; i < s.size(); ++i)
+            wide[i] = static_cast<unsigned char>(s[i]);
+        return wide;
+    }
+    const int n = s.empty() ? 0 : ::MultiByteToWideChar(cp, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(cp, 0, s.data(), int(s.size()), &wide[0], n);
+    return wide;
+}
+
+// A field its writer filled may end in half a character: the writer cut it
+// there. What comes before is what tells the code page.
+std::string WithoutSplitEnd(const std::string& s, size_t nFieldBytes, UINT cp)
+{
+    return s.size() == nFieldBytes ? s.substr(0, WholeCharacters(s, cp)) : s;
+}
+
+// A record field as its writer meant it. Valid CP949 stays the bytes it is,
+// as this program's own writer and Korean ones wrote them; other bytes are
+// UTF-8 where they read so with a character past ASCII (ffmpeg writes
+// records so), else Latin-1, which the record was made for, and the row then
+// keeps the whole text.
+CSongText RecordText(const std::string& bytes, size_t nFieldBytes)
 {
     CSongText t;
-    t.bytes = bytes;
-    return t;
+    const std::string cp949 = WithoutSplitEnd(bytes, nFieldBytes, CP_TEXTS);
+    if (!HasHighBytes(bytes) || IsValidCP949(cp949.data(), cp949.size())) {
+        t.bytes = bytes;
+        return t;
+    }
+    const std::string utf8 = WithoutSplitEnd(bytes, nFieldBytes, CP_UTF8);
+    return SongTextOf(IsMultiByteUtf8(utf8) ? WideIn(utf8, CP_UTF8) : WideIn(bytes, CP_LATIN1));
 }
 
 } // namespace
@@ -177,7 +209,7 @@ CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2)
         const std::wstring& v2Text = *v2Texts[f];
         const bool bID3v2 = v2.nVersion && ((IsBlankText(v1Texts[f]) && !IsBlankText(v2Text)) ||
                                             IsLossyCopy(v1Texts[f], sizes[f], v2Text));
-        out.texts[f] = bID3v2 ? SongTextOf(v2Text) : RecordText(v1Texts[f]);
+        out.texts[f] = bID3v2 ? SongTextOf(v2Text) : RecordText(v1Texts[f], sizes[f]);
     }
     // A track of 0 and a genre the list does not name are the record's way
     // of holding none.

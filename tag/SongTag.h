@@ -46,7 +46,10 @@ struct CSongFields
 // the record's fields, but for a text that is a lossy copy of the ID3v2 one
 // (IsLossyCopy) and one that is empty or blank where the ID3v2 text is not,
 // which are then taken whole; a track of 0 and a genre the list does not
-// name (255 and the like) take the ID3v2 tag's where it has one.
+// name (255 and the like) take the ID3v2 tag's where it has one. A record
+// text that is valid CP949 is listed as its bytes; any other is read as
+// UTF-8 where it is multi-byte UTF-8 (a split character at the end of a
+// full field aside), else as Latin-1, and listed whole.
 CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2);
 
 // True when the record has a text IsLossyCopy could find lost: one that

@@ -183,6 +183,55 @@ TEST(SongFields, NumbersFollowTheTagThatHolds)
     }
 }
 
+// A record text as its writer meant it: CP949 where its bytes are CP949,
+// else UTF-8 or Latin-1, then listed whole; a lossy copy of the ID3v2 text
+// still gives way to it.
+TEST(SongFields, RecordTextAsWritten)
+{
+    const std::wstring isora = L"\uC774\uC18C\uB77C";   // 이소라
+    const std::wstring utf8Long = L"Album \uC774\uC18C\uB77C \uB208\uBB3C \uBC14\uB78C\uC774 \uBD84\uB2E4";
+    const std::wstring odd = L"A\uAC00\uB098\uB2E4\uB77C\uB9C8\uBC14\uC0AC\uC544\uC790\uCC28\uCE74\uD0C0\uD30C\uD558\uAC70";
+    struct Case
+    {
+        const char* label;
+        std::string v1;      // the record's album
+        std::wstring v2;     // the ID3v2 album; empty: no ID3v2 tag
+        bool asBytes;        // listed as the record's bytes, as they are
+        std::wstring shown;  // else what is listed
+    };
+    const Case cases[] = {
+        {"Hangul in CP949", Cut(Cp949(L"\uBD80\uD65C"), 30), L"", true, L""},
+        {"Latin-1 accents CP949 cannot read", "Bj\xF6rk", L"", false, L"Bj\u00F6rk"},
+        {"a Latin-1 accent last", "Beyonc\xE9", L"", false, L"Beyonc\u00E9"},
+        {"Hangul in UTF-8", Cut(Utf8(isora), 30), L"", false, isora},
+        {"UTF-8 of a dash CP949 cannot read", Cut(Utf8(L"Caf\u00E9 del Mar \u2013 Vol. 1"), 30), L"", false,
+         L"Caf\u00E9 del Mar \u2013 Vol. 1"},
+        {"UTF-8 cut inside a character at the field's end: the whole characters", Cut(Utf8(utf8Long), 30), L"", false,
+         L"Album \uC774\uC18C\uB77C \uB208\uBB3C \uBC14\uB78C"},
+        {"CP949 cut inside a pair at the field's end", Cut(Cp949(odd), 30), L"", true, L""},
+        {"ambiguous: Latin-1 that CP949's extension pairs read stays CP949", "Die \xC4rzte", L"", true, L""},
+        {"ambiguous: UTF-8 that is valid CP949 stays CP949", Cut(Utf8(L"Sigur R\u00F3s"), 30), L"", true, L""},
+        {"ambiguous: UTF-8 Hangul that is valid CP949 stays CP949", Cut(Utf8(L"\uC88B\uC544"), 30), L"", true, L""},
+        {"Latin-1 beside an ID3v2 text it is no copy of", "Bj\xF6rk", L"Homogenic", false, L"Bj\u00F6rk"},
+        {"Latin-1 that CP949 reads, a copy of the ID3v2 text: ID3v2", "Die \xC4rzte", L"Die \u00C4rzte", false,
+         L"Die \u00C4rzte"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CID3v2Fields v2;
+        v2.nVersion = c.v2.empty() ? 0 : 3;
+        v2.strAlbum = c.v2;
+        const CSongText got = ChooseSongFields(RecordWithAlbum(c.v1), v2).texts[SONG_ALBUM];
+        if (c.asBytes) {
+            EXPECT_EQ(c.v1, got.bytes);
+            EXPECT_EQ(L"", got.whole);
+        } else {
+            EXPECT_EQ(c.shown, Shown(got));
+            EXPECT_EQ(WideFromText(got.bytes) != c.shown, !got.whole.empty()) << "whole only where the bytes cannot spell it";
+        }
+    }
+}
+
 TEST(SongFields, RecordMayBeLossy)
 {
     struct Case
@@ -328,6 +377,8 @@ TEST(SongFields, ReadFromFiles)
         {"appended v2.4 with a footer, then a record without an album", Audio() + footed + noAlbumRecord, 4, L"Record Artist",
          lift},
         {"a record without an album, no ID3v2 tag", Audio() + noAlbumRecord, 0, L"Record Artist", L""},
+        {"a record of Latin-1 accents, no ID3v2 tag", Audio() + MakeTagRecord(Full("Bj\xF6rk", "Homogenic")), 0, L"Bj\u00F6rk",
+         L"Homogenic"},
         {"a file of only a header", Tag(4, Bytes()), 4, L"", L""},
         {"an empty file", Bytes(), 0, L"", L""},
     };

@@ -58,6 +58,9 @@ if have id3v2; then
     f=$(song id3v2-latin1-pairs.mp3)
     id3v2 -a "$(latin1 "Die Ärzte")" -A "$(latin1 "Geräusch")" -t "$(latin1 "Ångest")" "$f"
     expect id3v2-latin1-pairs.mp3 "Ångest" "Die Ärzte" "Geräusch" "" 0 255 "" ""
+    f=$(song id3v2-record-latin1.mp3)
+    id3v2 -1 -a "$(latin1 "Björk")" -A "$(latin1 "Début")" "$f"
+    expect id3v2-record-latin1.mp3 "" "Björk" "Début" "" 0 255 "" ""
 fi
 
 if have eyeD3; then
