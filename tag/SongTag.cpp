@@ -5,6 +5,7 @@
 #include "afx/Handle.h"
 #include "afx/WidePath.h"
 #include "tag/FrameText.h"
+#include "tag/Genre.h"
 
 namespace {
 
@@ -103,11 +104,64 @@ size_t CommentBytes(const CMP3Info& v1)
     return v1.GetComment().size() > COMMENT_WITH_TRACK_BYTES ? TEXT_FIELD_BYTES : COMMENT_WITH_TRACK_BYTES;
 }
 
-CSongText RecordText(const std::string& bytes)
+bool IsBlank(wchar_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Nothing a row would show: empty, or blanks alone.
+bool IsBlankText(const std::string& s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return IsBlank(static_cast<unsigned char>(c)); });
+}
+
+bool IsBlankText(const std::wstring& s)
+{
+    return std::all_of(s.begin(), s.end(), IsBlank);
+}
+
+bool NamesGenre(int nGenre)
+{
+    return *GetGenreName(nGenre) != '\0';
+}
+
+std::wstring WideIn(const std::string& s, UINT cp)
+{
+    if (cp == CP_LATIN1) {
+        std::wstring wide(s.size(), L'\0');
+        for (size_t i = 0; i < s.size(); ++i)
+            wide[i] = static_cast<unsigned char>(s[i]);
+        return wide;
+    }
+    const int n = s.empty() ? 0 : ::MultiByteToWideChar(cp, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(cp, 0, s.data(), int(s.size()), &wide[0], n);
+    return wide;
+}
+
+// A field its writer filled may end in half a character: the writer cut it
+// there. What comes before is what tells the code page.
+std::string WithoutSplitEnd(const std::string& s, size_t nFieldBytes, UINT cp)
+{
+    return s.size() == nFieldBytes ? s.substr(0, WholeCharacters(s, cp)) : s;
+}
+
+// A record field as its writer meant it. Valid CP949 stays the bytes it is,
+// as this program's own writer and Korean ones wrote them; other bytes are
+// UTF-8 where they read so with a character past ASCII (ffmpeg writes
+// records so), else Latin-1, which the record was made for, and the row then
+// keeps the whole text.
+CSongText RecordText(const std::string& bytes, size_t nFieldBytes)
 {
     CSongText t;
-    t.bytes = bytes;
-    return t;
+    const std::string cp949 = WithoutSplitEnd(bytes, nFieldBytes, CP_TEXTS);
+    if (!HasHighBytes(bytes) || IsValidCP949(cp949.data(), cp949.size())) {
+        t.bytes = bytes;
+        return t;
+    }
+    const std::string utf8 = WithoutSplitEnd(bytes, nFieldBytes, CP_UTF8);
+    return SongTextOf(IsMultiByteUtf8(utf8) ? WideIn(utf8, CP_UTF8) : WideIn(bytes, CP_LATIN1));
 }
 
 } // namespace
@@ -152,11 +206,20 @@ CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2)
     const size_t sizes[SONG_FIELD_COUNT] = {TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, TEXT_FIELD_BYTES, YEAR_BYTES,
                                             CommentBytes(v1)};
     for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
-        out.texts[f] = v2.nVersion && IsLossyCopy(v1Texts[f], sizes[f], *v2Texts[f]) ? SongTextOf(*v2Texts[f])
-                                                                                     : RecordText(v1Texts[f]);
+        const std::wstring& v2Text = *v2Texts[f];
+        const bool bID3v2 = v2.nVersion && ((IsBlankText(v1Texts[f]) && !IsBlankText(v2Text)) ||
+                                            IsLossyCopy(v1Texts[f], sizes[f], v2Text));
+        out.texts[f] = bID3v2 ? SongTextOf(v2Text) : RecordText(v1Texts[f], sizes[f]);
     }
-    out.nTrack = v1.m_nTrack;
+    // A track of 0 and a genre the list does not name are the record's way
+    // of holding none.
+    out.nTrack = v1.m_nTrack ? v1.m_nTrack : v2.nTrack;
     out.nGenre = v1.m_nGenre;
+    if (!NamesGenre(v1.m_nGenre) && (NamesGenre(v2.nGenre) || !IsBlankText(v2.strGenre))) {
+        out.nGenre = v2.nGenre;
+        if (!NamesGenre(v2.nGenre))
+            out.genreText = SongTextOf(v2.strGenre);
+    }
     return out;
 }
 
@@ -168,15 +231,24 @@ bool RecordMayBeLossy(const CMP3Info& v1)
                                             CommentBytes(v1)};
     for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
         // A writer that cut on a whole character leaves one byte short; a
-        // year cut to its four digits loses nothing. Bytes CP949 cannot read
-        // (a Latin-1 writer's accents) or that are UTF-8 are another
-        // writer's spelling of what the ID3v2 tag may hold whole.
+        // year cut to its four digits loses nothing. Bytes no Korean writer
+        // made (a Latin-1 writer's accents, even those CP949's extension
+        // pairs read) or that are UTF-8 are another writer's spelling of
+        // what the ID3v2 tag may hold whole.
         const bool bFull = f != SONG_YEAR && texts[f].size() + 1 >= sizes[f];
         if (bFull || texts[f].find('?') != std::string::npos || IsMultiByteUtf8(texts[f]) ||
-            (HasHighBytes(texts[f]) && !IsValidCP949(texts[f].data(), texts[f].size())))
+            (HasHighBytes(texts[f]) && !IsKoreanCP949(texts[f].data(), texts[f].size())))
             return true;
     }
     return false;
+}
+
+bool RecordLacksField(const CMP3Info& v1)
+{
+    const std::string texts[SONG_FIELD_COUNT] = {v1.GetTitle(), v1.GetArtist(), v1.GetAlbum(), v1.GetYear(),
+                                                 v1.GetComment()};
+    return std::any_of(std::begin(texts), std::end(texts), [](const std::string& t) { return IsBlankText(t); }) ||
+           !v1.m_nTrack || !NamesGenre(v1.m_nGenre);
 }
 
 bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CSongFields& out)
@@ -190,7 +262,11 @@ bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CS
     v1.ReadTagFrom(hFile, longPath);
     v2 = CID3v2Fields();
     const bool bRecord = (v1.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
-    if (!bRecord || RecordMayBeLossy(v1)) {
+    // A record that neither lacks a field nor may be lossy costs no more
+    // than its own read; any other costs the look for an ID3v2 tag (two
+    // reads of ten bytes where there is none) and, where there is one, its
+    // read.
+    if (!bRecord || RecordMayBeLossy(v1) || RecordLacksField(v1)) {
         // Under Wine asking a file's size is a round trip to another
         // process, a third of what an ID3v2 tag costs: the record's read
         // learned it already.

@@ -6,8 +6,9 @@
 #include "tag/MP3Info.h"
 
 // A song's tags as the program lists them: the ID3v1 record where the file
-// has one, the ID3v2 tag where it has none, or where the record holds only
-// what a lossy writer made of the ID3v2 text.
+// has one, the ID3v2 tag where it has none, where the record holds only
+// what a lossy writer made of the ID3v2 text, or where the record's field is
+// empty and the ID3v2 tag's is not.
 
 // The text fields both tags hold, in the record's order.
 enum SongField { SONG_TITLE, SONG_ARTIST, SONG_ALBUM, SONG_YEAR, SONG_COMMENT, SONG_FIELD_COUNT };
@@ -43,17 +44,27 @@ struct CSongFields
 // Which tag holds, field by field. A file without an ID3v1 record (v1 read
 // with no tag) takes every field from its ID3v2 tag; one with a record keeps
 // the record's fields, but for a text that is a lossy copy of the ID3v2 one
-// (IsLossyCopy), which is then taken whole.
+// (IsLossyCopy) and one that is empty or blank where the ID3v2 text is not,
+// which are then taken whole; a track of 0 and a genre the list does not
+// name (255 and the like) take the ID3v2 tag's where it has one. A record
+// text that is valid CP949 is listed as its bytes; any other is read as
+// UTF-8 where it is multi-byte UTF-8 (a split character at the end of a
+// full field aside), else as Latin-1, and listed whole.
 CSongFields ChooseSongFields(const CMP3Info& v1, const CID3v2Fields& v2);
 
 // True when the record has a text IsLossyCopy could find lost: one that
-// fills its field (or all but a byte), holds a '?', holds bytes CP949 cannot
-// read (a Latin-1 writer's accents) or is multi-byte UTF-8. Only then is a
-// file's ID3v2 tag read beside its record.
+// fills its field (or all but a byte), holds a '?', holds bytes no Korean
+// writer made (IsKoreanCP949 false: a Latin-1 writer's accents) or is
+// multi-byte UTF-8.
 bool RecordMayBeLossy(const CMP3Info& v1);
 
+// True when the record lacks a field the ID3v2 tag may hold: a text empty or
+// blank, track 0, a genre the list does not name.
+bool RecordLacksField(const CMP3Info& v1);
+
 // Reads a file's tags: the record first, the ID3v2 tag where the record is
-// missing or may be lossy. False only when the file cannot be opened (as
+// missing, may be lossy or lacks a field; a record with none of these costs
+// no read beyond its own. False only when the file cannot be opened (as
 // CMP3Info::ReadTag); a broken ID3v2 tag counts as none.
 bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CSongFields& out);
 

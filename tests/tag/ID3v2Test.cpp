@@ -241,6 +241,77 @@ TEST(ID3v2Parse, TextEncodings)
     }
 }
 
+// Frames declared Latin-1: CP949 only where a Korean writer of old could
+// have made the bytes, a pair of KS X 1001 among them; Latin-1 otherwise,
+// though CP949's extension pairs read an accented capital before a letter.
+TEST(ID3v2Parse, Latin1OrCP949)
+{
+    struct Case
+    {
+        const char* label;
+        std::string bytes;
+        std::wstring want;
+    };
+    const Case cases[] = {
+        {"Die \xC4rzte: \\xC4 r is an extension pair", "Die \xC4rzte", L"Die \u00C4rzte"},
+        {"\xC1sgeir: \\xC1 s is an extension pair", "\xC1sgeir", L"\u00C1sgeir"},
+        {"\xC5ge: \\xC5 g is an extension pair", "\xC5ge", L"\u00C5ge"},
+        {"\xC6gir: past the last extension pair of \\xC6", "\xC6gir", L"\u00C6gir"},
+        {"Bj\xF6rk: no pair at all", "Bj\xF6rk", L"Bj\u00F6rk"},
+        {"Mot\xF6rhead", "Mot\xF6rhead", L"Mot\u00F6rhead"},
+        {"two accents, each an extension pair", "\xC4r \xC5g", L"\u00C4r \u00C5g"},
+        {"Hangul of KS X 1001 (\uBD80\uD65C)", "\xBA\xCE\xC8\xB0", L"\uBD80\uD65C"},
+        {"Hangul and ASCII", "\xBC\xAD\xC5\xC2\xC1\xF6\xBF\xCD \xBE\xC6\xC0\xCC\xB5\xE9",
+         L"\uC11C\uD0DC\uC9C0\uC640 \uC544\uC774\uB4E4"},
+        {"a syllable outside KS X 1001 among ones inside it", "\x8C\x63\xB9\xE6\xB0\xA2\xC7\xCF",
+         L"\uB620\uBC29\uAC01\uD558"},
+        {"Hanja of KS X 1001", "\xD1\xD1\xD7\xDD", L"\u91D1\u674E"},
+        {"ambiguous: a syllable outside KS X 1001 alone reads as Latin-1", "\x8C\x63", L"\u008C\u0063"},
+        {"ambiguous: accents that pair inside KS X 1001 read as CP949", "Cora\xE7\xE3o", L"Cora\u8C6Bo"},
+        {"an extension pair beside a KS X 1001 one: CP949", "\xC4r\xBA\xCE", L"\uD6E3\uBD80"},
+        {"a pair of KS X 1001, then a lone lead: Latin-1", "\xBA\xCE\xB8", L"\u00BA\u00CE\u00B8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const CID3v2Fields got = Parse(Tag(3, Frame(3, "TIT2", Text(LATIN1, B(c.bytes))), 0, 8));
+        EXPECT_EQ(c.want, got.strTitle);
+    }
+}
+
+// UTF-16 without a byte order mark, in either order: the order whose reading
+// is plausible wins, and ASCII never leaves it in doubt.
+TEST(ID3v2Parse, Utf16WithoutMark)
+{
+    struct Case
+    {
+        const char* label;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"ASCII whose bytes swapped are ideographs", L"abc"},
+        {"ASCII with a capital N (\\u4E00 swapped)", L"Nirvana"},
+        {"one digit", L"1"},
+        {"ASCII with blanks and punctuation", L"AC/DC - Back In Black"},
+        {"Hangul", L"\uBD80\uD65C"},
+        {"a syllable whose bytes swapped are a rare syllable (\uC0AC)", L"\uC0AC"},
+        {"Hangul ending in a zero byte (\uAC00)", L"\uAC00"},
+        {"Hangul and ASCII", L"Seo Taiji \uC640 \uC544\uC774\uB4E4"},
+        {"Latin-1", L"Bj\u00F6rk"},
+        {"Latin-1 with a blank", L"Sigur R\u00F3s"},
+        {"Latin-1 capital first", L"\u00D3lafur Arnalds"},
+        {"Latin-1 capital alone", L"\u00C0"},
+        {"Japanese kana and kanji", L"\u3042\u3086\u307F \u6D5C\u5D0E"},
+        {"an emoji beside ASCII", L"Love \U0001F600"},
+    };
+    for (const auto& c : cases) {
+        for (const bool bigEndian : {false, true}) {
+            SCOPED_TRACE(std::string(c.label) + (bigEndian ? ", big-endian" : ", little-endian"));
+            const Bytes text = bigEndian ? Utf16BE(c.text, false) : Utf16LE(c.text, false);
+            EXPECT_EQ(c.text, Parse(Tag(3, Frame(3, "TIT2", Text(UTF16, text)), 0, 8)).strTitle);
+        }
+    }
+}
+
 // Tags no writer should make: never a crash, a broken tag reads as none,
 // and a frame the reader cannot read is passed over.
 TEST(ID3v2Parse, HostileTags)

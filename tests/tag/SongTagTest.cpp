@@ -28,6 +28,17 @@ std::string Cut(const Bytes& b, size_t n) { return std::string(b.begin(), b.begi
 
 std::wstring Shown(const CSongText& t) { return t.whole.empty() ? WideFromText(t.bytes) : t.whole; }
 
+// A record that fills every field, as one that lacks none.
+TagFields Full(const std::string& artist, const std::string& album)
+{
+    TagFields f = Tagged(artist, album, "Title");
+    f.year = "2001";
+    f.comment = "Note";
+    f.track = 1;
+    f.genre = 17;
+    return f;
+}
+
 std::wstring TrimmedEnd(std::wstring s)
 {
     while (!s.empty() && s.back() == L' ')
@@ -38,7 +49,7 @@ std::wstring TrimmedEnd(std::wstring s)
 } // namespace
 
 // Which of a song's two tags names it, field by field: the record, but for
-// a text that is only what a lossy writer made of the ID3v2 one.
+// a text that is only what a lossy writer made of the ID3v2 one, or none.
 TEST(SongFields, WhichTagHolds)
 {
     const std::wstring lift = L"Lift Your Skinny Fists Like Antennas to Heaven";
@@ -69,7 +80,11 @@ TEST(SongFields, WhichTagHolds)
         {"a different Hangul text", true, Cut(Cp949(L"\uBD80\uD65C"), 30), isora, RECORD},
         {"record padded with blanks", true, "Album                         ", L"Album", SAME_TEXT},
         {"ID3v2 ends in blanks the record drops", true, "Album", L"Album  ", SAME_TEXT},
-        {"empty record field: the record holds", true, "", L"Album", RECORD},
+        {"empty record field: ID3v2", true, "", L"Album", ID3V2},
+        {"blank record field: ID3v2", true, "   ", L"Album", ID3V2},
+        {"empty record field, Hangul in ID3v2: whole", true, "", isora, ID3V2},
+        {"empty record field, empty ID3v2 field", true, "", L"", RECORD},
+        {"blank record field, blank ID3v2 field", true, " ", L"  ", SAME_TEXT},
         {"empty ID3v2 field", true, "Album", L"", RECORD},
         {"Beyonc\xE9 by a Latin-1 writer", true, "Beyonc\xE9", L"Beyonc\u00E9", ID3V2},
         {"Beyonc\xE9 by a CP949 writer", true, "Beyonc?", L"Beyonc\u00E9", ID3V2},
@@ -129,7 +144,92 @@ TEST(SongFields, NumbersFollowTheTagThatHolds)
     EXPECT_EQ(2, both.nTrack);
     EXPECT_EQ(20, both.nGenre);
     EXPECT_EQ("", both.genreText.bytes);
-    EXPECT_EQ("", both.texts[SONG_ARTIST].bytes) << "an empty record field holds";
+    EXPECT_EQ(L"Sigur R\u00F3s", both.texts[SONG_ARTIST].whole) << "an empty record field takes the ID3v2 text";
+
+    // A record's track 0 and a genre the list does not name hold none.
+    struct Case
+    {
+        const char* label;
+        int v1Track, v1Genre;
+        int v2Track, v2Genre;
+        std::wstring v2GenreText;
+        int track, genre;
+        std::wstring genreText;
+    };
+    const Case cases[] = {
+        {"the record's numbers hold", 2, 20, 7, 17, L"", 2, 20, L""},
+        {"no track in the record: the ID3v2 track", 0, 20, 7, 17, L"", 7, 20, L""},
+        {"no genre in the record: the ID3v2 genre", 2, 255, 7, 17, L"", 2, 17, L""},
+        {"no genre in the record: the ID3v2 genre's text", 2, 255, 7, 255, L"Post-rock", 2, 255, L"Post-rock"},
+        {"a record genre past the list counts as none", 2, 200, 7, 17, L"", 2, 17, L""},
+        {"neither tag has a track or a genre", 0, 255, 0, 255, L"", 0, 255, L""},
+        {"a record genre past the list, none in ID3v2: kept", 2, 200, 7, 255, L"", 2, 200, L""},
+        {"a blank ID3v2 genre's text names none", 2, 255, 7, 255, L"  ", 2, 255, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CMP3Info rec = RecordWithAlbum("Takk");
+        rec.m_nTrack = c.v1Track;
+        rec.m_nGenre = c.v1Genre;
+        CID3v2Fields tag;
+        tag.nVersion = 3;
+        tag.nTrack = c.v2Track;
+        tag.nGenre = c.v2Genre;
+        tag.strGenre = c.v2GenreText;
+        const CSongFields got = ChooseSongFields(rec, tag);
+        EXPECT_EQ(c.track, got.nTrack);
+        EXPECT_EQ(c.genre, got.nGenre);
+        EXPECT_EQ(c.genreText, Shown(got.genreText));
+    }
+}
+
+// A record text as its writer meant it: CP949 where its bytes are CP949,
+// else UTF-8 or Latin-1, then listed whole; a lossy copy of the ID3v2 text
+// still gives way to it.
+TEST(SongFields, RecordTextAsWritten)
+{
+    const std::wstring isora = L"\uC774\uC18C\uB77C";   // 이소라
+    const std::wstring utf8Long = L"Album \uC774\uC18C\uB77C \uB208\uBB3C \uBC14\uB78C\uC774 \uBD84\uB2E4";
+    const std::wstring odd = L"A\uAC00\uB098\uB2E4\uB77C\uB9C8\uBC14\uC0AC\uC544\uC790\uCC28\uCE74\uD0C0\uD30C\uD558\uAC70";
+    struct Case
+    {
+        const char* label;
+        std::string v1;      // the record's album
+        std::wstring v2;     // the ID3v2 album; empty: no ID3v2 tag
+        bool asBytes;        // listed as the record's bytes, as they are
+        std::wstring shown;  // else what is listed
+    };
+    const Case cases[] = {
+        {"Hangul in CP949", Cut(Cp949(L"\uBD80\uD65C"), 30), L"", true, L""},
+        {"Latin-1 accents CP949 cannot read", "Bj\xF6rk", L"", false, L"Bj\u00F6rk"},
+        {"a Latin-1 accent last", "Beyonc\xE9", L"", false, L"Beyonc\u00E9"},
+        {"Hangul in UTF-8", Cut(Utf8(isora), 30), L"", false, isora},
+        {"UTF-8 of a dash CP949 cannot read", Cut(Utf8(L"Caf\u00E9 del Mar \u2013 Vol. 1"), 30), L"", false,
+         L"Caf\u00E9 del Mar \u2013 Vol. 1"},
+        {"UTF-8 cut inside a character at the field's end: the whole characters", Cut(Utf8(utf8Long), 30), L"", false,
+         L"Album \uC774\uC18C\uB77C \uB208\uBB3C \uBC14\uB78C"},
+        {"CP949 cut inside a pair at the field's end", Cut(Cp949(odd), 30), L"", true, L""},
+        {"ambiguous: Latin-1 that CP949's extension pairs read stays CP949", "Die \xC4rzte", L"", true, L""},
+        {"ambiguous: UTF-8 that is valid CP949 stays CP949", Cut(Utf8(L"Sigur R\u00F3s"), 30), L"", true, L""},
+        {"ambiguous: UTF-8 Hangul that is valid CP949 stays CP949", Cut(Utf8(L"\uC88B\uC544"), 30), L"", true, L""},
+        {"Latin-1 beside an ID3v2 text it is no copy of", "Bj\xF6rk", L"Homogenic", false, L"Bj\u00F6rk"},
+        {"Latin-1 that CP949 reads, a copy of the ID3v2 text: ID3v2", "Die \xC4rzte", L"Die \u00C4rzte", false,
+         L"Die \u00C4rzte"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        CID3v2Fields v2;
+        v2.nVersion = c.v2.empty() ? 0 : 3;
+        v2.strAlbum = c.v2;
+        const CSongText got = ChooseSongFields(RecordWithAlbum(c.v1), v2).texts[SONG_ALBUM];
+        if (c.asBytes) {
+            EXPECT_EQ(c.v1, got.bytes);
+            EXPECT_EQ(L"", got.whole);
+        } else {
+            EXPECT_EQ(c.shown, Shown(got));
+            EXPECT_EQ(WideFromText(got.bytes) != c.shown, !got.whole.empty()) << "whole only where the bytes cannot spell it";
+        }
+    }
 }
 
 TEST(SongFields, RecordMayBeLossy)
@@ -151,6 +251,9 @@ TEST(SongFields, RecordMayBeLossy)
         {"accents of a Latin-1 writer", Tagged("Beyonc\xE9", "Lemonade"), true},
         {"accents of a Latin-1 writer that pass for a pair", Tagged("Bj\xF6rk", "Post"), true},
         {"UTF-8", Tagged("\xEC\x9D\xB4\xEC\x86\x8C\xEB\x9D\xBC", "Album"), true},
+        {"accents of a Latin-1 writer that CP949's extension pairs read", Tagged("Die \xC4rzte", "Album"), true},
+        {"a syllable outside KS X 1001 alone, which Latin-1 could have made", Tagged("\x8C\x63", "Album"), true},
+        {"CP949 of a syllable outside KS X 1001 among ones inside it", Tagged("\x8C\x63\xB9\xE6", "Album"), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -159,6 +262,42 @@ TEST(SongFields, RecordMayBeLossy)
         CMP3Info v1;
         ASSERT_TRUE(v1.ReadTag(dir / "s.mp3"));
         EXPECT_EQ(c.may, RecordMayBeLossy(v1));
+    }
+}
+
+// A record that lacks a field (empty, blank, no track, a genre the list does
+// not name) is read beside the ID3v2 tag, which may hold it.
+TEST(SongFields, RecordLacksField)
+{
+    struct Case
+    {
+        const char* label;
+        TagFields fields;
+        bool lacks;
+    };
+    auto with = [](auto change) {
+        TagFields f = Full("Artist", "Album");
+        change(f);
+        return f;
+    };
+    const Case cases[] = {
+        {"every field", Full("Artist", "Album"), false},
+        {"no title", with([](TagFields& f) { f.title.clear(); }), true},
+        {"an artist of blanks", with([](TagFields& f) { f.artist = "   "; }), true},
+        {"no year", with([](TagFields& f) { f.year.clear(); }), true},
+        {"a comment of blanks", with([](TagFields& f) { f.comment = " "; }), true},
+        {"track 0", with([](TagFields& f) { f.track = 0; }), true},
+        {"genre 255", with([](TagFields& f) { f.genre = 255; }), true},
+        {"a genre past the list", with([](TagFields& f) { f.genre = 200; }), true},
+        {"genre 0, Blues", with([](TagFields& f) { f.genre = 0; }), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        WriteFile(dir / "s.mp3", MakeTagRecord(c.fields));
+        CMP3Info v1;
+        ASSERT_TRUE(v1.ReadTag(dir / "s.mp3"));
+        EXPECT_EQ(c.lacks, RecordLacksField(v1));
     }
 }
 
@@ -205,7 +344,8 @@ TEST(SongFields, ReadFromFiles)
 {
     const std::wstring lift = L"Lift Your Skinny Fists Like Antennas to Heaven";
     const Bytes cutRecord = MakeTagRecord(Tagged("GY!BE", "Lift Your Skinny Fists Like An"));
-    const Bytes fineRecord = MakeTagRecord(Tagged("Record Artist", "Record Album"));
+    const Bytes fineRecord = MakeTagRecord(Full("Record Artist", "Record Album"));
+    const Bytes noAlbumRecord = MakeTagRecord(Full("Record Artist", ""));
     const Bytes tag4 = Tag(4, V2Song(4, L"GY!BE", lift), 0, 64);
     const Bytes footed = Tag(4, V2Song(4, L"GY!BE", lift), FOOTER);
     struct Case
@@ -233,6 +373,12 @@ TEST(SongFields, ReadFromFiles)
          L"", L""},
         {"v2.2 beside a record that lost its Hangul", Tag(2, V2Song(2, L"\uC774\uC18C\uB77C", L"\uB208\uBB3C")) + Audio() + MakeTagRecord(Tagged("???", "??")),
          2, L"\uC774\uC18C\uB77C", L"\uB208\uBB3C"},
+        {"a record without an album: the ID3v2 album", tag4 + Audio() + noAlbumRecord, 4, L"Record Artist", lift},
+        {"appended v2.4 with a footer, then a record without an album", Audio() + footed + noAlbumRecord, 4, L"Record Artist",
+         lift},
+        {"a record without an album, no ID3v2 tag", Audio() + noAlbumRecord, 0, L"Record Artist", L""},
+        {"a record of Latin-1 accents, no ID3v2 tag", Audio() + MakeTagRecord(Full("Bj\xF6rk", "Homogenic")), 0, L"Bj\u00F6rk",
+         L"Homogenic"},
         {"a file of only a header", Tag(4, Bytes()), 4, L"", L""},
         {"an empty file", Bytes(), 0, L"", L""},
     };
