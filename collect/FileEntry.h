@@ -21,7 +21,7 @@ inline constexpr size_t kLargestFieldBytes = 512;
 enum : size_t { ENTRY_PATH_BYTES = 512, ENTRY_NAME_BYTES = 256 };
 
 // An album folder an organise pass puts files in, one for all its rows: the
-// text the user reads (destination\artist\album, the levels as typed) and the
+// text the user reads (destination\artist\album, the folders as made) and the
 // folder exactly, long-path form.
 struct CTargetFolder
 {

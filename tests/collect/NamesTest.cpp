@@ -224,48 +224,97 @@ TEST_F(Names, PathAndNameLimitsTable)
     }
 }
 
-// The target of a row, level by level: what the platform's ordinary paths
-// would drop is dropped, what they cannot name fails the row.
+// The target of a row, level by level: the folders made from the artist and
+// album are ones the platform's ordinary paths reach, and the texts show
+// them; a file name they cannot reach fails the row.
 TEST(TargetPath, Table)
 {
     const std::wstring dest = L"\\\\?\\C:\\Out";
     // "C:\Out\Band\" and "\s.mp3" around it: 512 bytes in all.
     const std::string album512(512 - 18, 'a');
+    // 511 bytes as typed; the device's mark makes 512.
+    const std::string device511 = "con." + std::string(511 - 18 - 4, 'a');
+    const std::string com2 = TextFromWide(L"COM\u00b2");
     struct Case
     {
         const char* label;
         const char* artist;
         const char* album;
+        const wchar_t* wholeArtist;  // null: the CP949 text says it all
+        const wchar_t* wholeAlbum;
         std::wstring name;
         TargetResult result;
         std::wstring folder;  // under dest
+        const char* text;     // the folder levels the user reads; null: folder in CP949
     } cases[] = {
-        {"plain", "Band", "Disc", L"s.mp3", TARGET_OK, L"Band\\Disc"},
-        {"Korean", "가수", "앨범", L"s.mp3", TARGET_OK, L"\uac00\uc218\\\uc568\ubc94"},
-        {"separators make levels", "AC/DC", "Live\\1991", L"s.mp3", TARGET_OK, L"AC\\DC\\Live\\1991"},
-        {"trailing dot dropped", "Mr.", "Vol. 2.", L"s.mp3", TARGET_OK, L"Mr\\Vol. 2"},
-        {"trailing blanks dropped", "Band  ", "Disc . ", L"s.mp3", TARGET_OK, L"Band\\Disc"},
-        {"blank level goes", "Band\\  \\X", "Disc", L"s.mp3", TARGET_OK, L"Band\\X\\Disc"},
-        {"name outside the code page", "Band", "Disc", L"\u6c17.mp3", TARGET_OK, L"Band\\Disc"},
-        {"placeholder", "no artist", "Disc", L"s.mp3", TARGET_NO_LEVEL, L""},
-        {"dots only", "..", "Disc", L"s.mp3", TARGET_NO_LEVEL, L""},
-        {"device artist", "con", "Disc", L"s.mp3", TARGET_UNREACHABLE, L""},
-        {"device album with extension", "Band", "LPT1.x", L"s.mp3", TARGET_UNREACHABLE, L""},
-        {"device file name", "Band", "Disc", L"Nul .mp3", TARGET_UNREACHABLE, L""},
-        {"refused character", "AC:DC", "Disc", L"s.mp3", TARGET_UNREACHABLE, L""},
-        {"control character", "Band\t", "Disc", L"s.mp3", TARGET_UNREACHABLE, L""},
-        {"not a device", "Console", "COM10", L"s.mp3", TARGET_OK, L"Console\\COM10"},
-        {"text of 512 bytes", "Band", album512.c_str(), L"s.mp3", TARGET_TOO_LONG, L""},
+        {"plain", "Band", "Disc", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Band\\Disc", nullptr},
+        {"Korean", "가수", "앨범", nullptr, nullptr, L"s.mp3", TARGET_OK, L"\uac00\uc218\\\uc568\ubc94", nullptr},
+        {"separators make levels", "AC/DC", "Live\\1991", nullptr, nullptr, L"s.mp3", TARGET_OK,
+         L"AC\\DC\\Live\\1991", nullptr},
+        {"trailing dot dropped", "Mr.", "Vol. 2.", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Mr\\Vol. 2", nullptr},
+        {"trailing blanks dropped", "Band  ", "Disc . ", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Band\\Disc", nullptr},
+        {"blank level goes", "Band\\  \\X", "Disc", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Band\\X\\Disc", nullptr},
+        {"leading dots and blanks stay", "..a", " Disc", nullptr, nullptr, L"s.mp3", TARGET_OK, L"..a\\ Disc", nullptr},
+        {"name outside the code page", "Band", "Disc", nullptr, nullptr, L"\u6c17.mp3", TARGET_OK, L"Band\\Disc",
+         nullptr},
+        {"colon in an album", "Various", "NieR:Automata Original Soundtrack", nullptr, nullptr, L"s.mp3", TARGET_OK,
+         L"Various\\NieR_Automata Original Soundtrack", nullptr},
+        {"every refused character", "a<b>c:d\"e|f?g*h", "Disc", nullptr, nullptr, L"s.mp3", TARGET_OK,
+         L"a_b_c_d_e_f_g_h\\Disc", nullptr},
+        {"control characters", "Band\t", "Dis\x01" "c", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Band_\\Dis_c",
+         nullptr},
+        {"refused character before a trailing dot", "Band", "Why?.", nullptr, nullptr, L"s.mp3", TARGET_OK,
+         L"Band\\Why_", nullptr},
+        {"device artist", "con", "Disc", nullptr, nullptr, L"s.mp3", TARGET_OK, L"con_\\Disc", nullptr},
+        {"device with an extension", "Band", "LPT1.x", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Band\\LPT1_.x",
+         nullptr},
+        {"device, blanks before the dot", "Nul .x", "Disc", nullptr, nullptr, L"s.mp3", TARGET_OK,
+         L"Nul_ .x\\Disc", nullptr},
+        {"device once its dot is dropped", "Band", "aux.", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Band\\aux_",
+         nullptr},
+        {"console devices", "CONIN$", "conout$", nullptr, nullptr, L"s.mp3", TARGET_OK, L"CONIN$_\\conout$_",
+         nullptr},
+        {"superscript port", "Band", com2.c_str(), nullptr, L"COM\u00b2", L"s.mp3", TARGET_OK, L"Band\\COM\u00b2_",
+         nullptr},
+        {"a colon ends the device", "CON:", "Disc", nullptr, nullptr, L"s.mp3", TARGET_OK, L"CON_\\Disc", nullptr},
+        {"not a device", "Console", "COM10", nullptr, nullptr, L"s.mp3", TARGET_OK, L"Console\\COM10", nullptr},
+        {"a character the code page lacks stays '?' in the text", "Sigur R?s", "R?s?", L"Sigur R\u00f3s",
+         L"R\u00f3s?", L"s.mp3", TARGET_OK, L"Sigur R\u00f3s\\R\u00f3s_", "Sigur R?s\\R?s_"},
+        {"a name the code page spells as '?' alone", "Band", "?", nullptr, L"\u0e01", L"s.mp3", TARGET_OK,
+         L"Band\\\u0e01", "Band\\?"},
+        {"a cut text keeps to its bytes", "Band", "Live: Vol", nullptr, L"Live: Volume One", L"s.mp3", TARGET_OK,
+         L"Band\\Live_ Volume One", "Band\\Live_ Vol"},
+        {"placeholder", "no artist", "Disc", nullptr, nullptr, L"s.mp3", TARGET_NO_LEVEL, L"", nullptr},
+        {"dots only", "..", "Disc", nullptr, nullptr, L"s.mp3", TARGET_NO_LEVEL, L"", nullptr},
+        {"question marks alone", "Band", "???", nullptr, nullptr, L"s.mp3", TARGET_NO_LEVEL, L"", nullptr},
+        {"question marks and blanks alone", "? ?.", "Disc", nullptr, nullptr, L"s.mp3", TARGET_NO_LEVEL, L"",
+         nullptr},
+        {"a level of question marks", "Band\\??", "Disc", nullptr, nullptr, L"s.mp3", TARGET_NO_LEVEL, L"", nullptr},
+        {"device file name", "Band", "Disc", nullptr, nullptr, L"Nul .mp3", TARGET_UNREACHABLE, L"", nullptr},
+        {"file name with a trailing dot", "Band", "Disc", nullptr, nullptr, L"s.mp3.", TARGET_UNREACHABLE, L"",
+         nullptr},
+        {"text of 512 bytes", "Band", album512.c_str(), nullptr, nullptr, L"s.mp3", TARGET_TOO_LONG, L"", nullptr},
+        {"text of 512 bytes as made", "Band", device511.c_str(), nullptr, nullptr, L"s.mp3", TARGET_TOO_LONG, L"",
+         nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         CTargetPath t;
         const std::string nameText = TextFromWide(c.name);
-        EXPECT_EQ(c.result, MakeTargetPath("C:\\Out", dest, c.artist, c.album, nameText.c_str(), c.name, t));
+        const TargetResult result =
+            c.wholeArtist || c.wholeAlbum
+                ? MakeTargetPath("C:\\Out", dest, c.artist, c.album,
+                                 c.wholeArtist ? c.wholeArtist : WideFromText(c.artist),
+                                 c.wholeAlbum ? c.wholeAlbum : WideFromText(c.album), nameText.c_str(), c.name, t)
+                : MakeTargetPath("C:\\Out", dest, c.artist, c.album, nameText.c_str(), c.name, t);
+        EXPECT_EQ(c.result, result);
         if (c.result != TARGET_OK)
             continue;
         EXPECT_EQ(dest + L"\\" + c.folder, t.folder);
         EXPECT_EQ(dest + L"\\" + c.folder + L"\\" + c.name, t.path);
-        EXPECT_EQ(std::string("C:\\Out\\") + c.artist + "\\" + c.album + "\\" + nameText, t.text);
+        const std::string folderText = "C:\\Out\\" + (c.text ? std::string(c.text) : TextFromWide(c.folder));
+        EXPECT_EQ(folderText, t.folderText);
+        EXPECT_EQ(folderText + "\\" + nameText, t.text);
+        EXPECT_EQ(L"C:\\Out\\" + c.folder + L"\\" + c.name, t.wholeText);
     }
 }

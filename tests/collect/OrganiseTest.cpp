@@ -123,8 +123,10 @@ TEST_F(Organise, RowOutcomesTable)
         {"a slash alone names nothing", Tagged("/", "Live"), "", ""},
         {"dots lead out of the destination", Tagged("..", "Disc"), "", ""},
         {"a dot level", Tagged("Band/.", "Disc"), "", ""},
-        {"refused character in artist", Tagged("A*B", "Disc"), "", ""},
-        {"refused character in album", Tagged("Band", "Why?"), "", ""},
+        {"refused character in artist", Tagged("A*B", "Disc"), "", "A_B\\Disc\\s.mp3"},
+        {"refused character in album", Tagged("Band", "Why?"), "", "Band\\Why_\\s.mp3"},
+        {"device name", Tagged("Con", "Aux.mp3"), "", "Con_\\Aux_.mp3\\s.mp3"},
+        {"question marks alone", Tagged("Band", "??"), "", ""},
         {"a file in the way", Tagged("Band", "Disc"), "Band", ""},
     };
     for (const Case& c : cases) {
