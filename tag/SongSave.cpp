@@ -369,15 +369,27 @@ bool WriteNewFile(HANDLE from, uint64_t audioEnd, const CID3v2Place& place, cons
            CopyRange(from, place.nOffset + place.nSize, audioEnd, to, buffer) && WriteAll(to, record, RECORD_SIZE);
 }
 
-// The record as the edit writes it: every field from the edit.
-CMP3Info RecordOf(const CSongEdit& edit)
+// The record as the edit writes it: every field from the edit. A field the
+// user did not change, whose text CP949 cannot spell but the old record
+// holds as its writer's UTF-8 or Latin-1 (the row shows it whole), keeps
+// those bytes: '?' in their place would lose what nobody edited.
+CMP3Info RecordOf(const CSongEdit& edit, const CMP3Info& old)
 {
+    const CSongFields was = ChooseSongFields(old, CID3v2Fields());
+    const std::string oldTexts[SONG_FIELD_COUNT] = {old.GetTitle(), old.GetArtist(), old.GetAlbum(), old.GetYear(),
+                                                    old.GetComment()};
+    std::string texts[SONG_FIELD_COUNT];
+    for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
+        const CSongText& t = edit.texts[f];
+        const bool bKept = !(edit.nChanged & (1u << f)) && !t.whole.empty() && Trimmed(was.texts[f].whole) == t.whole;
+        texts[f] = bKept ? oldTexts[f] : t.bytes;
+    }
     CMP3Info v1;
-    v1.SetTitle(edit.texts[SONG_TITLE].bytes);
-    v1.SetArtist(edit.texts[SONG_ARTIST].bytes);
-    v1.SetAlbum(edit.texts[SONG_ALBUM].bytes);
-    v1.SetYear(edit.texts[SONG_YEAR].bytes);
-    v1.SetComment(edit.texts[SONG_COMMENT].bytes);
+    v1.SetTitle(texts[SONG_TITLE]);
+    v1.SetArtist(texts[SONG_ARTIST]);
+    v1.SetAlbum(texts[SONG_ALBUM]);
+    v1.SetYear(texts[SONG_YEAR]);
+    v1.SetComment(texts[SONG_COMMENT]);
     v1.m_nTrack = edit.nTrack;
     v1.m_nGenre = edit.nGenre;
     return v1;
@@ -401,7 +413,9 @@ bool Save(const std::wstring& longPath, const CSongEdit& edit)
     unsigned char record[RECORD_SIZE];
     const bool bHasRecord = nFileSize >= RECORD_SIZE && ReadAt(file, nFileSize - RECORD_SIZE, record, RECORD_SIZE) &&
                             std::memcmp(record, "TAG", 3) == 0;
-    CMP3Info v1 = RecordOf(edit);
+    CMP3Info old;
+    old.ReadTagFrom(file, longPath);
+    CMP3Info v1 = RecordOf(edit, old);
     CID3v2Place place;
     Bytes oldTag, newTag;
     if (!ReadFileTag(file, nFileSize, bHasRecord, place, oldTag)) {

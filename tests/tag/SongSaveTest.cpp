@@ -342,3 +342,22 @@ TEST(SongSave, WithoutID3v2AsEverAndAFailedSaveChangesNothing)
     }
     EXPECT_EQ((std::vector<std::string>{"plain.mp3", "tagged.mp3"}), FilesUnder(dir.Path()));
 }
+
+// A record field another writer put in Latin-1 or UTF-8 is listed whole;
+// saved untouched, it keeps its bytes rather than the '?' CP949 has for it.
+TEST(SongSave, AnUntouchedRecordFieldOfAnotherCodeKeepsItsBytes)
+{
+    TagFields old = Tagged("Bj\xF6rk", "Homogenic", "Joga");
+    old.comment = "caf\xE9";
+    TempDir dir;
+    const std::string path = dir / "song.mp3";
+    WriteFile(path, kAudio + MakeTagRecord(old));
+    CSongEdit edit = RowEdit("J\xF3ga", "Bj?rk", "Homogenic", "", "caf?", 0, 255, EDIT_TITLE);
+    edit.texts[SONG_TITLE].whole = L"J\u00F3ga";
+    edit.texts[SONG_ARTIST].whole = L"Bj\u00F6rk";
+    edit.texts[SONG_COMMENT].whole = L"caf\u00E9";
+    ASSERT_TRUE(SaveSongTags(LongPath(path), edit));
+    TagFields want = old;
+    want.title = "J\xF3ga";   // the changed field: what the row's bytes say
+    EXPECT_EQ(kAudio + MakeTagRecord(want), ReadFile(path));
+}
