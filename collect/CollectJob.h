@@ -66,7 +66,11 @@ public:
     void RequestStop() { *m_pStop = true; }
     // Only while no job runs. A fresh flag: threads a stopped job left
     // behind keep seeing theirs set.
-    void ClearStop() { m_pStop = std::make_shared<std::atomic<bool>>(false); }
+    void ClearStop()
+    {
+        m_pStop = std::make_shared<std::atomic<bool>>(false);
+        m_bAbandoned = false;
+    }
     // The flag of the one who runs the job, set before it starts it.
     void UseStopFlag(std::shared_ptr<std::atomic<bool>> pStop) { m_pStop = std::move(pStop); }
     bool IsStopRequested() const { return *m_pStop; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "afx/WidePath.h"
+#include "collect/EntryTexts.h"
 #include "collect/SafeTransfer.h"
 
 using namespace collect_test;
@@ -61,9 +62,13 @@ TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
         int mode;
         std::string dest;
         const char* lastText;
+        bool abandoned;   // the window gave up waiting for the stop
     } cases[] = {
-        {"copy on one drive", MODE_COPY, m_dst, "복사 중입니다."},
-        {"move to another drive", MODE_MOVE, drive.Root() + "moved", "이동 중입니다."},
+        {"copy on one drive", MODE_COPY, m_dst, "복사 중입니다.", false},
+        {"move to another drive", MODE_MOVE, drive.Root() + "moved", "이동 중입니다.", false},
+        // A job the window has given up on touches nothing more: the folder
+        // it made ahead stays for whatever the next job makes of it.
+        {"copy, the job abandoned", MODE_COPY, m_dst + "2", "복사 중입니다.", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -97,6 +102,8 @@ TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
                 for (const std::string& file : FilesUnder(folder)) {
                     if (file[0] == '~' && FileSize(folder + "\\" + file) >= kStopAt && reportsLarge()) {
                         m_job.RequestStop();
+                        if (c.abandoned)
+                            m_job.Abandon();
                         stopped = true;
                         return;
                     }
@@ -113,7 +120,7 @@ TEST_F(Transfer, StopDuringLargeCopyLeavesWhatOneByOneLeaves)
         EXPECT_EQ(1, m_job.Succeeded());
         EXPECT_EQ(0, m_job.Failed() + m_job.Duplicates());
         EXPECT_EQ(std::vector<std::string>({"a-small.mp3"}), FilesUnder(folder));
-        EXPECT_FALSE(IsFolder(c.dest + "\\Big\\Later"));
+        EXPECT_EQ(c.abandoned, IsFolder(c.dest + "\\Big\\Later"));
         const std::vector<std::string> sources = c.mode == MODE_COPY
                                                      ? std::vector<std::string>({"a-small.mp3", "b-large.mp3", "c-small.mp3"})
                                                      : std::vector<std::string>({"b-large.mp3", "c-small.mp3"});
@@ -257,4 +264,48 @@ TEST(SafeTransfer, NeverReplacesAndLeavesNothingBehindTable)
             }
         }
     }
+}
+
+// A row whose tag is saved while its copy, made ahead, waits for its turn is
+// copied as it is when the pass reaches it, as a one-by-one pass would copy
+// it: the edit is not lost in the destination.
+TEST_F(Transfer, ACopyMadeAheadOfAnEditIsMadeAgain)
+{
+    WriteSparseMp3(Src("a-large.mp3"), 512ull << 20, Tagged("Band", "Disc"));
+    const Bytes before = MakeMp3(Tagged("Band", "Disc", "old"), 4000, 3);
+    const Bytes edited = MakeMp3(Tagged("Band", "Disc", "edited"), 4000, 3);
+    WriteFile(Src("b-small.mp3"), before);
+    m_ui.Folder(m_src).No();
+    ASSERT_EQ(1, RunCollect(MODE_COPY));
+    ASSERT_EQ(2, Rows());
+
+    // Once the small song's copy is made (a temporary of its size beside the
+    // large one's), its file and its row are edited, as the tag dialog does.
+    const std::string folder = Dst("Band\\Disc");
+    std::atomic<bool> done{false}, editedAhead{false};
+    std::thread editor([&] {
+        while (!done) {
+            for (const std::string& file : FilesUnder(folder)) {
+                if (file[0] == '~' && FileSize(folder + "\\" + file) == before.size()) {
+                    WriteFile(Src("b-small.mp3"), edited);
+                    MP3FileEntry texts;
+                    CopyTagTexts(texts, *Entry(1));
+                    texts.SetTitle("edited");
+                    m_job.CommitEdit(*Entry(1), texts);
+                    editedAhead = true;
+                    return;
+                }
+            }
+            ::Sleep(1);
+        }
+    });
+    m_ui.Yes().Folder(m_dst);
+    EXPECT_EQ(1, RunOrganise(MODE_COPY));
+    done = true;
+    editor.join();
+
+    ASSERT_TRUE(editedAhead) << "the small song's copy was not made ahead of its turn";
+    EXPECT_EQ(2, m_job.Succeeded());
+    EXPECT_EQ(edited, ReadFile(Dst("Band\\Disc\\b-small.mp3")));
+    EXPECT_EQ((std::vector<std::string>{"a-large.mp3", "b-small.mp3"}), FilesUnder(folder));
 }
