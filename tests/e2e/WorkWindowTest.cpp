@@ -339,6 +339,9 @@ TEST_F(WorkWindow, GathersSongsTaggedByTodaysToolsUnderTheirWholeNames)
     EXPECT_EQ(placed, FilesUnder(dst));
 }
 
+// A song with a rich ID3v2 tag and a sparse record beside it (no year,
+// comment or track; genre "Other"): only the title is edited, and every
+// other frame stays byte for byte, those the record disagrees with too.
 TEST_F(WorkWindow, EditsASongTaggedByTodaysToolsKeepingItsOtherFrames)
 {
     TempDir src;
@@ -351,14 +354,23 @@ TEST_F(WorkWindow, EditsASongTaggedByTodaysToolsKeepingItsOtherFrames)
     const Frame picture{"APIC", Bytes{0, 'i', 'm', 'a', 'g', 'e', '/', 'p', 'n', 'g', 0, 3, 0, 0x89, 'P', 'N', 'G', 1, 2, 3}};
     const Frame userText{"TXXX", Bytes{1, 0xFF, 0xFE, 'K', 0, 0, 0, 0xFF, 0xFE, 'v', 0}};
     const Frame gain{"RVAD", Bytes{3, 16, 1, 2, 3, 4, 5, 6, 7, 8}};
+    const Frame artist{"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")};
+    const Frame year{"TYER", TextBody(ENC_LATIN1, L"2005")};
+    const Frame track{"TRCK", TextBody(ENC_LATIN1, L"5/11")};
+    const Frame genre{"TCON", TextBody(ENC_LATIN1, L"(17)")};
+    const Frame comment{"COMM", CommentBody(ENC_UTF16, L"liner notes")};
     const Bytes audio(4000, 0x5A);
-    Bytes song = MakeID3v2(3, {{"TIT2", TextBody(ENC_UTF16, L"Old")}, {"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")},
-                               {"TALB", TextBody(ENC_UTF16, L"Takk")}, picture, userText, gain}, 256);
+    Bytes song = MakeID3v2(3, {{"TIT2", TextBody(ENC_UTF16, L"Old")}, artist, {"TALB", TextBody(ENC_UTF16, L"Takk")},
+                               year, track, genre, comment, picture, userText, gain}, 256);
     song.insert(song.end(), audio.begin(), audio.end());
+    // What a writer encoding the record in CP949 leaves of the artist.
+    const Bytes record = MakeTagRecord({"Old", "Sigur R?s", "Takk", "", "", 0, 12});
+    song.insert(song.end(), record.begin(), record.end());
     WriteFile(path, song);
     ScanDeclined(src.Path());
     ListView list = List();
     ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 1; }, "one row"));
+    EXPECT_EQ("Other", list.CellText(0, 6)) << "the record's genre holds";
 
     ASSERT_TRUE(list.DoubleClickRow(0));
     Window tag = m_p.WaitDialog(kCaption, IDC_BTN_SAVE);
@@ -371,137 +383,19 @@ TEST_F(WorkWindow, EditsASongTaggedByTodaysToolsKeepingItsOtherFrames)
     EXPECT_EQ(L"Sigur R\u00f3s", list.CellTextW(0, 2));
 
     const std::string saved = AsString(ReadFile(path));
-    for (const Frame& f : {picture, userText, gain, Frame{"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")}})
+    for (const Frame& f : {picture, userText, gain, artist, year, track, genre, comment})
         EXPECT_NE(std::string::npos, saved.find(AsString(frameBytes(f)))) << f.id << " kept byte for byte";
     EXPECT_NE(std::string::npos, saved.find(AsString(frameBytes({"TIT2", TextBody(ENC_UTF16, L"\uc0c8 \uc81c\ubaa9")}))))
         << "the title set in the ID3v2 tag, whole";
     EXPECT_EQ(std::string::npos, saved.find(AsString(frameBytes({"TIT2", TextBody(ENC_UTF16, L"Old")}))));
-    // The audio stays, and the record the program has always written follows it.
+    // The tag keeps its room; the audio stays, and the record the program
+    // has always written, from the row, follows it.
     ASSERT_GE(saved.size(), audio.size() + 128);
+    EXPECT_EQ(song.size(), saved.size());
     EXPECT_EQ(AsString(audio), saved.substr(saved.size() - 128 - audio.size(), audio.size()));
-    EXPECT_EQ(AsString(MakeTagRecord({"새 제목", "Sigur R?s", "Takk", "", "", 0, 255})), Last128(path));
+    EXPECT_EQ(AsString(MakeTagRecord({"새 제목", "Sigur R?s", "Takk", "2005", "liner notes", 5, 12})), Last128(path));
 }
 
-TEST_F(WorkWindow, AddToListQuestionKeepsOrEmptiesTheList)
-{
-    TempDir src;
-    WriteFile(src / "a.mp3", MakeMp3({"A", "Artist", "Album", "2001", "", 1, 17}, 300));
-    WriteFile(src / "b.mp3", MakeMp3({"B", "Artist", "Album", "2001", "", 2, 17}, 400));
-    ScanDeclined(src.Path());
-    ListView list = List();
-    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 2; }, "two rows"));
-
-    // Yes: the new scan's rows follow the old ones.
-    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
-    ASSERT_TRUE(Answer(kAddToList, IDYES));
-    ASSERT_TRUE(Choose(kSourceTitle, src.Path()));
-    ASSERT_TRUE(Answer(kOrganise, IDNO));
-    ASSERT_TRUE(Answer(kDone, IDOK));
-    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 4; }, "four rows"));
-    EXPECT_EQ("4", list.CellText(3, 0));
-    EXPECT_NE(std::string::npos, Item(IDC_STATIC_STATUS).Text().find("파일 총 갯수 : 4 개"));
-
-    // No: the list is empty before the chooser asks, and stays so when the
-    // choice is cancelled.
-    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
-    ASSERT_TRUE(Answer(kAddToList, IDNO));
-    FolderChooser fc = FolderChooser::Wait(m_p.Id());
-    ASSERT_TRUE(fc) << fc.Why();
-    EXPECT_EQ(0, list.RowCount());
-    EXPECT_EQ(kOpening, Item(IDC_STATIC_STATUS).Text());
-    EXPECT_EQ(kPrompts, Item(IDC_STATIC_PATHS).Text());
-    EXPECT_EQ("000011", Buttons());
-    ASSERT_TRUE(fc.Cancel());
-    ASSERT_TRUE(WaitGone(fc));
-    EXPECT_FALSE(MsgBox::Wait(m_p.Id(), kCaption, 1000)) << "a cancelled source ends the scan without a word";
-    EXPECT_EQ(0, list.RowCount());
-    EXPECT_EQ("000011", Buttons());
-}
-
-// The user stops a copy of a large file by starting a new list: within the
-// limit the list is empty and the new scan asks for its source; nothing is
-// half written and the source is whole.
-TEST_F(WorkWindow, StopInTheMiddleOfALongCopyLosesNothing)
-{
-    TempDir src, dst;
-    const std::string big = src / "big.mp3";
-    const Bytes tag = MakeTagRecord({"Long", "Artist", "Album", "2003", "", 1, 17});
-    WriteSparseMp3(big, (768ull << 20) + tag.size(), {"Long", "Artist", "Album", "2003", "", 1, 17});
-    const uint64_t size = FileSize(big);
-    const std::string album = dst / "Artist\\Album";
-
-    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
-    ASSERT_TRUE(Choose(kSourceTitle, src.Path()));
-    ASSERT_TRUE(Answer(kOrganise, IDYES));
-    ASSERT_TRUE(Choose(kDestTitle, dst.Path()));
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            for (const std::string& n : FilesIn(album))
-                if (n[0] == '~' && FileSize(album + "\\" + n) > 0)
-                    return true;
-            return false;
-        },
-        "the copy under way", 30000));
-
-    ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
-    ASSERT_TRUE(Answer(kAddToList, IDNO));
-    const DWORD start = ::GetTickCount();
-    ListView list = List();
-    ASSERT_TRUE(WaitUntil([&] { return list.RowCount() == 0; }, "the list emptied", 5000));
-    EXPECT_LT(::GetTickCount() - start, 2500u);
-
-    FolderChooser fc = FolderChooser::Wait(m_p.Id());
-    ASSERT_TRUE(fc) << fc.Why();
-    EXPECT_EQ(std::vector<std::string>{}, FilesIn(album)) << "no half-written target, no temporary file left";
-    EXPECT_EQ(size, FileSize(big));
-    EXPECT_EQ(AsString(tag), Last128(big));
-    EXPECT_EQ("000011", Buttons());
-    ASSERT_TRUE(fc.Cancel());
-    ASSERT_TRUE(WaitGone(fc));
-    EXPECT_FALSE(MsgBox::Wait(m_p.Id(), kCaption, 1000)) << "the stopped copy reports nothing";
-    EXPECT_EQ("000011", Buttons());
-}
-
-TEST_F(WorkWindow, ClosingAsksOnlyWhileAWorkerIsInTheSlot)
-{
-    TempDir src;
-    WriteFile(src / "a.mp3", MakeMp3({"A", "Artist", "Album", "2001", "", 1, 17}, 300));
-    enum Slot { EMPTY, FINISHED, RUNNING };
-    const struct
-    {
-        const char* label;
-        Slot slot;
-        std::vector<int> answers;
-    } cases[] = {
-        {"empty slot", EMPTY, {}},
-        {"finished worker, Yes", FINISHED, {IDYES}},
-        {"finished worker, No is asked again", FINISHED, {IDNO, IDNO}},
-        {"a job waiting in its chooser, No twice", RUNNING, {IDNO, IDNO}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        if (!m_dlg.Exists()) {
-            Start();
-        }
-        FolderChooser fc;
-        if (c.slot == FINISHED)
-            ScanDeclined(src.Path());
-        if (c.slot == RUNNING) {
-            ASSERT_TRUE(Item(IDC_BTN_ADD_LIST).Click());
-            fc = FolderChooser::Wait(m_p.Id());
-            ASSERT_TRUE(fc) << fc.Why();
-        }
-
-        ASSERT_TRUE(Item(IDC_BTN_WORK_EXIT).Click());
-        for (int a : c.answers)
-            ASSERT_TRUE(Answer(kEndJob, a));
-        EXPECT_TRUE(m_p.WaitExit(5000)) << "the window closes whatever the answer";
-        EXPECT_EQ(0u, m_p.ExitCode());
-        if (c.slot == RUNNING) {
-            EXPECT_FALSE(fc.Exists()) << "the job's chooser went with it";
-        }
-    }
-}
 
 // A double-click edits a row; the file's last 128 bytes get exactly what
 // the user saved: empty where the scan showed a placeholder, the old genre
