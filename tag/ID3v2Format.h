@@ -142,6 +142,8 @@ public:
     uint64_t End() const { return m_pos; }
     // Where the first frame starts.
     uint64_t FirstFrame() const { return m_first; }
+    // The frames ended at the bound on their number, not at the tag's end.
+    bool ReachedLimit() const { return m_nWalked >= m_nFrameLimit; }
 
     // A frame's data as stored, made plain: the frame's own unsynchronisation
     // undone (and a whole v2.4 tag's), a grouping byte and a data length

@@ -301,10 +301,15 @@ bool BuildTag(const unsigned char* tag, const CID3v2Fields& now, const CSongEdit
         if (changed[field] && !placed[field])
             place(field, NEW_COMMENT_LANGUAGE);
     // Bytes no frame holds (a frame reaching past the tag and what follows
-    // it) stay behind the frames, where every reader stops as it did.
+    // it) stay, behind the padding, where no reader looks: a tag grown by
+    // the edit must not turn them into frames that fit. Frames beyond the
+    // bound on their number stay right behind the others.
     const size_t rest = size_t(walk.End());
-    if (!AllZero(body, rest))
+    std::string tail;
+    if (walk.ReachedLimit())
         content.append(body, rest, std::string::npos);
+    else if (!AllZero(body, rest))
+        tail = body.substr(rest);
 
     // The tag keeps its old size where the frames fit, so that the audio
     // need not move for the next in-place editor, and gets room to grow
@@ -312,8 +317,9 @@ bool BuildTag(const unsigned char* tag, const CID3v2Fields& now, const CSongEdit
     // tag library takes the footer off the frames' length twice and so skips
     // a last frame that starts in the last 20 bytes: at least the footer's
     // size of padding keeps the last frame read (readers stop at padding).
+    const size_t used = content.size() + tail.size();
     const size_t minPadding = bFooter ? size_t(HEADER_SIZE) : 0;
-    const size_t newBody = content.size() + minPadding <= oldBody ? oldBody : content.size() + NEW_PADDING;
+    const size_t newBody = used + minPadding <= oldBody ? oldBody : used + NEW_PADDING;
     if (newBody > MAX_BODY)
         return false;
     out.assign(HEADER_SIZE, 0);
@@ -323,7 +329,8 @@ bool BuildTag(const unsigned char* tag, const CID3v2Fields& now, const CSongEdit
                                    : version == 3 ? TAG_EXPERIMENTAL : 0);
     PutSynchsafe32(out.data() + 6, uint32_t(newBody));
     out.insert(out.end(), content.begin(), content.end());
-    out.resize(HEADER_SIZE + newBody, 0);
+    out.resize(HEADER_SIZE + newBody - tail.size(), 0);
+    out.insert(out.end(), tail.begin(), tail.end());
     if (bFooter) {
         Bytes footer(out.begin(), out.begin() + HEADER_SIZE);
         std::memcpy(footer.data(), "3DI", 3);

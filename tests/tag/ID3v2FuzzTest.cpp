@@ -1,13 +1,18 @@
-// Mutated tags of every version through the reader: a crash fails the whole
-// binary, a result that breaks the reader's promises fails the test. The
-// generator is seeded, so a failure comes back on every run.
+// Mutated tags of every version through the reader and the save: a crash
+// fails the whole binary, a result that breaks their promises fails the
+// test. The generator is seeded, so a failure comes back on every run.
+#include <algorithm>
 #include <random>
 
 #include <gtest/gtest.h>
 
 #include "afx/WidePath.h"
 #include "tag/Genre.h"
+#include "tag/ID3v2.h"
+#include "tag/ID3v2Format.h"
+#include "tag/SongSave.h"
 #include "tag/SongTag.h"
+#include "tests/tag/SavedFrames.h"
 #include "tests/tag/TagBytes.h"
 
 using namespace tag_bytes;
@@ -189,6 +194,169 @@ TEST(ID3v2Fuzz, MutatedTagsInFiles)
             EXPECT_EQ(std::string::npos, text.bytes.find('\0'));
         }
         EXPECT_TRUE(ReadFile(path) == file) << "the reader wrote to the file";
+        if (HasFailure())
+            break;
+    }
+}
+
+namespace {
+
+// Each frame of a tag as the program's one walk sees it: its key (see
+// saved_frames::KeyOf) and its data made plain (or as stored, where that
+// cannot be).
+std::vector<std::pair<std::string, Bytes>> Walked(const std::vector<unsigned char>& tag)
+{
+    std::vector<std::pair<std::string, Bytes>> frames;
+    const int version = tag[3];
+    const unsigned char flags = tag[5];
+    const size_t size = size_t(ID3v2TagSize(tag.data(), false)) - 10 - (version == 4 && (flags & 0x10) ? 10 : 0);
+    const std::string body = version <= 3 && (flags & 0x80)
+                                 ? id3::Resynchronised(tag.data() + 10, size)
+                                 : std::string(reinterpret_cast<const char*>(tag.data()) + 10, size);
+    id3::CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
+    id3::CFrameWalk walk(version, flags, memory);
+    if (!walk.Start())
+        return frames;
+    id3::CFrameSpan span;
+    while (walk.Next(span)) {
+        std::string data;
+        if (!walk.Data(span, data))
+            data = body.substr(size_t(span.nBegin + span.nHeaderSize), size_t(span.nDataSize));
+        const Bytes plain(data.begin(), data.end());
+        frames.emplace_back(saved_frames::KeyOf(span.Id(version), plain), plain);
+    }
+    return frames;
+}
+
+// The frames' keys of each field an edit sets, by its bit.
+const struct { unsigned bit; std::vector<std::string> keys; } kFieldKeys[] = {
+    {EDIT_TITLE, {"TT2", "TIT2"}},          {EDIT_ARTIST, {"TP1", "TPE1"}},  {EDIT_ALBUM, {"TAL", "TALB"}},
+    {EDIT_YEAR, {"TYE", "TYER", "TDRC"}},   {EDIT_COMMENT, {"COM:", "COMM:"}}, {EDIT_TRACK, {"TRK", "TRCK"}},
+    {EDIT_GENRE, {"TCO", "TCON"}},
+};
+
+std::vector<std::pair<std::string, Bytes>> Unedited(std::vector<std::pair<std::string, Bytes>> frames, unsigned changed)
+{
+    std::vector<std::pair<std::string, Bytes>> out;
+    for (auto& f : frames) {
+        bool edited = false;
+        for (const auto& k : kFieldKeys)
+            edited = edited || ((changed & k.bit) && std::find(k.keys.begin(), k.keys.end(), f.first) != k.keys.end());
+        if (!edited)
+            out.push_back(std::move(f));
+    }
+    return out;
+}
+
+CSongEdit RandomEdit(CMutator& m)
+{
+    static const std::wstring texts[] = {L"", L"  ", L"New", L"\uC0C8 \uB178\uB798", L"Beyonc\u00E9", L"\u00FF\u00E0",
+                                         L"1999", L"x\U0001F600"};
+    CSongEdit e;
+    for (int f = 0; f < SONG_FIELD_COUNT; ++f)
+        e.texts[f] = SongTextOf(texts[m.Below(sizeof texts / sizeof *texts)]);
+    e.nTrack = int(m.Below(3)) * 7;
+    e.nGenre = m.Below(3) ? int(m.Below(GENRE_COUNT)) : 255;
+    e.nChanged = unsigned(m.Below(128));
+    return e;
+}
+
+std::wstring Trim(const std::wstring& s)
+{
+    const size_t b = s.find_first_not_of(L" \t\r\n\v\f"), e = s.find_last_not_of(L" \t\r\n\v\f");
+    return b == std::wstring::npos ? std::wstring() : s.substr(b, e - b + 1);
+}
+
+} // namespace
+
+// Random edits over mutated tags: every tag the reader reads, the save edits
+// into a tag the reader reads, the changed fields as edited, the others as
+// they were, and every frame of a field not changed as it was.
+TEST(ID3v2Fuzz, EditsOfMutatedTags)
+{
+    const std::vector<Bytes> seeds = Seeds();
+    CMutator mutator(seeds, 77);
+    int edited = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const Bytes t = mutator.Next();
+        CID3v2Fields before;
+        if (!ParseID3v2(t.data(), t.size(), before))
+            continue;
+        const CSongEdit edit = RandomEdit(mutator);
+        std::vector<unsigned char> out;
+        SCOPED_TRACE(i);
+
+        if (!EditID3v2(t.data(), t.size(), edit, out))
+            continue;
+        ++edited;
+        CID3v2Fields after;
+        ASSERT_TRUE(ParseID3v2(out.data(), out.size(), after));
+        EXPECT_EQ(before.nVersion, after.nVersion);
+        const std::wstring CID3v2Fields::*texts[] = {&CID3v2Fields::strTitle, &CID3v2Fields::strArtist,
+                                                     &CID3v2Fields::strAlbum, &CID3v2Fields::strYear,
+                                                     &CID3v2Fields::strComment};
+        for (int f = 0; f < SONG_FIELD_COUNT; ++f) {
+            const std::wstring want = (edit.nChanged & (1u << f)) ? Trim(edit.Whole(SongField(f))) : before.*texts[f];
+            // A comment the library reads otherwise than the save (a
+            // description it cannot read) is not the save's to find.
+            if (f != SONG_COMMENT || !(edit.nChanged & EDIT_COMMENT))
+                EXPECT_EQ(want, (edit.nChanged & (1u << f)) ? Trim(after.*texts[f]) : after.*texts[f]) << f;
+        }
+        if (!(edit.nChanged & EDIT_TRACK)) {
+            EXPECT_EQ(before.nTrack, after.nTrack);
+        }
+        if (!(edit.nChanged & EDIT_GENRE)) {
+            EXPECT_EQ(before.nGenre, after.nGenre);
+        }
+        EXPECT_EQ(Unedited(Walked(std::vector<unsigned char>(t.begin(), t.end())), edit.nChanged),
+                  Unedited(Walked(out), edit.nChanged));
+        if (HasFailure())
+            break;
+    }
+    EXPECT_GT(edited, 5000) << "too few mutated tags were edited to tell";
+}
+
+// Through files: the audio and whatever stands before an appended tag stay
+// byte for byte, and a save that cannot be made leaves the file as it was.
+TEST(ID3v2Fuzz, SavesOfMutatedTagsInFiles)
+{
+    const std::vector<Bytes> seeds = Seeds();
+    CMutator mutator(seeds, 4242);
+    TempDir dir;
+    const std::wstring path = LongPath(dir / "fuzz.mp3");
+    Bytes audio(3000);
+    for (size_t i = 0; i < audio.size(); ++i)
+        audio[i] = static_cast<unsigned char>(i * 13 + 7);
+    for (int i = 0; i < 300; ++i) {
+        const Bytes t = mutator.Next();
+        const bool appended = mutator.Below(2) != 0;
+        const Bytes file = appended ? audio + t : t + audio;
+        WriteFile(path, file);
+        const CSongEdit edit = RandomEdit(mutator);
+        SCOPED_TRACE(i);
+        if (!SaveSongTags(path, edit)) {
+            EXPECT_EQ(file, ReadFile(path));
+            continue;
+        }
+        const Bytes saved = ReadFile(path);
+        ASSERT_GE(saved.size(), audio.size() + 128);
+        EXPECT_EQ(std::string("TAG"), std::string(saved.end() - 128, saved.end() - 125));
+        // No tag the reader reads: the record alone was added.
+        if (saved.size() == file.size() + 128 && Bytes(saved.begin(), saved.end() - 128) == file)
+            continue;
+        // What the old tag's header or footer says it spans was the tag's;
+        // every byte outside it stays.
+        if (appended) {
+            const unsigned char* footer = &file[file.size() - 10];
+            const size_t span = 20 + saved_frames::Synchsafe(footer + 6);
+            ASSERT_LE(span, file.size());
+            const size_t before = file.size() - span;
+            EXPECT_EQ(Bytes(file.begin(), file.begin() + before), Bytes(saved.begin(), saved.begin() + before));
+        } else {
+            const size_t after = file.size() - saved_frames::TagSize(file, 0);
+            EXPECT_EQ(Bytes(file.end() - after, file.end()), Bytes(saved.end() - 128 - after, saved.end() - 128));
+        }
+        EXPECT_EQ((std::vector<std::string>{"fuzz.mp3"}), FilesUnder(dir.Path()));
         if (HasFailure())
             break;
     }

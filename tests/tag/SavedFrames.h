@@ -44,6 +44,21 @@ inline Bytes Resync(const Bytes& b)
     return out;
 }
 
+// A frame's id, with ":" after it for a comment without a description (the
+// one the list shows).
+inline std::string KeyOf(const std::string& id, const Bytes& data)
+{
+    if ((id != "COMM" && id != "COM") || data.size() < 5)
+        return id;
+    const unsigned char* d = &data[4];
+    const size_t left = data.size() - 4;
+    const bool wide = data[0] == 1 || data[0] == 2;
+    const bool bom = wide && left >= 2 && ((d[0] == 0xFF && d[1] == 0xFE) || (d[0] == 0xFE && d[1] == 0xFF));
+    const size_t at0 = bom ? 2 : 0;
+    const bool empty = wide ? left >= at0 + 2 && d[at0] == 0 && d[at0 + 1] == 0 : d[0] == 0;
+    return empty ? id + ":" : id;
+}
+
 // The tag's whole size (header, body, footer) at offset at; 0 for none.
 inline size_t TagSize(const Bytes& file, size_t at)
 {
@@ -94,17 +109,7 @@ inline std::vector<Frame> List(const Bytes& file, size_t at, bool plainSizes = f
         } else if (version == 3 && (h[9] & 0x20) && !f.data.empty()) {
             f.data.erase(f.data.begin());
         }
-        f.key = f.id;
-        if ((f.id == "COMM" || f.id == "COM") && f.data.size() >= 5) {
-            const unsigned char* d = &f.data[4];
-            const size_t left = f.data.size() - 4;
-            const bool wide = f.data[0] == 1 || f.data[0] == 2;
-            const bool bom = wide && left >= 2 && ((d[0] == 0xFF && d[1] == 0xFE) || (d[0] == 0xFE && d[1] == 0xFF));
-            const size_t at0 = bom ? 2 : 0;
-            const bool empty = wide ? left >= at0 + 2 && d[at0] == 0 && d[at0 + 1] == 0 : d[0] == 0;
-            if (empty)
-                f.key += ":";
-        }
+        f.key = KeyOf(f.id, f.data);
         if (n > 0)
             frames.push_back(f);
         pos += headSize + n;
