@@ -21,7 +21,7 @@ std::string CP949(const std::wstring& text)
 }
 
 // Frames of a song's artist, album and title, the one way a version spells them.
-std::vector<Frame> Names(int version, TextEncoding enc, const std::wstring& artist, const std::wstring& album,
+std::vector<TagFrame> Names(int version, TextEncoding enc, const std::wstring& artist, const std::wstring& album,
                          const std::wstring& title)
 {
     if (version == 2)

@@ -347,18 +347,18 @@ TEST_F(WorkWindow, EditsASongTaggedByTodaysToolsKeepingItsOtherFrames)
     TempDir src;
     const std::string path = src / "s.mp3";
     // One frame's bytes as they stand in a v2.3 tag: the tag less its header.
-    const auto frameBytes = [](const Frame& f) {
+    const auto frameBytes = [](const TagFrame& f) {
         const Bytes tag = MakeID3v2(3, {f});
         return Bytes(tag.begin() + 10, tag.end());
     };
-    const Frame picture{"APIC", Bytes{0, 'i', 'm', 'a', 'g', 'e', '/', 'p', 'n', 'g', 0, 3, 0, 0x89, 'P', 'N', 'G', 1, 2, 3}};
-    const Frame userText{"TXXX", Bytes{1, 0xFF, 0xFE, 'K', 0, 0, 0, 0xFF, 0xFE, 'v', 0}};
-    const Frame gain{"RVAD", Bytes{3, 16, 1, 2, 3, 4, 5, 6, 7, 8}};
-    const Frame artist{"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")};
-    const Frame year{"TYER", TextBody(ENC_LATIN1, L"2005")};
-    const Frame track{"TRCK", TextBody(ENC_LATIN1, L"5/11")};
-    const Frame genre{"TCON", TextBody(ENC_LATIN1, L"(17)")};
-    const Frame comment{"COMM", CommentBody(ENC_UTF16, L"liner notes")};
+    const TagFrame picture{"APIC", Bytes{0, 'i', 'm', 'a', 'g', 'e', '/', 'p', 'n', 'g', 0, 3, 0, 0x89, 'P', 'N', 'G', 1, 2, 3}};
+    const TagFrame userText{"TXXX", Bytes{1, 0xFF, 0xFE, 'K', 0, 0, 0, 0xFF, 0xFE, 'v', 0}};
+    const TagFrame gain{"RVAD", Bytes{3, 16, 1, 2, 3, 4, 5, 6, 7, 8}};
+    const TagFrame artist{"TPE1", TextBody(ENC_UTF16, L"Sigur R\u00f3s")};
+    const TagFrame year{"TYER", TextBody(ENC_LATIN1, L"2005")};
+    const TagFrame track{"TRCK", TextBody(ENC_LATIN1, L"5/11")};
+    const TagFrame genre{"TCON", TextBody(ENC_LATIN1, L"(17)")};
+    const TagFrame comment{"COMM", CommentBody(ENC_UTF16, L"liner notes")};
     const Bytes audio(4000, 0x5A);
     Bytes song = MakeID3v2(3, {{"TIT2", TextBody(ENC_UTF16, L"Old")}, artist, {"TALB", TextBody(ENC_UTF16, L"Takk")},
                                year, track, genre, comment, picture, userText, gain}, 256);
@@ -383,7 +383,7 @@ TEST_F(WorkWindow, EditsASongTaggedByTodaysToolsKeepingItsOtherFrames)
     EXPECT_EQ(L"Sigur R\u00f3s", list.CellTextW(0, 2));
 
     const std::string saved = AsString(ReadFile(path));
-    for (const Frame& f : {picture, userText, gain, artist, year, track, genre, comment})
+    for (const TagFrame& f : {picture, userText, gain, artist, year, track, genre, comment})
         EXPECT_NE(std::string::npos, saved.find(AsString(frameBytes(f)))) << f.id << " kept byte for byte";
     EXPECT_NE(std::string::npos, saved.find(AsString(frameBytes({"TIT2", TextBody(ENC_UTF16, L"\uc0c8 \uc81c\ubaa9")}))))
         << "the title set in the ID3v2 tag, whole";

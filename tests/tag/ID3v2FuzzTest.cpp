@@ -13,7 +13,7 @@
 #include "tag/SongSave.h"
 #include "tag/SongTag.h"
 #include "tests/tag/SavedFrames.h"
-#include "tests/tag/TagBytes.h"
+#include "tests/support/ID3v2Bytes.h"
 
 using namespace tag_bytes;
 using namespace testing_support;

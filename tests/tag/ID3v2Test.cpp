@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/tag/TagBytes.h"
+#include "tests/support/ID3v2Bytes.h"
 
 using namespace tag_bytes;
 

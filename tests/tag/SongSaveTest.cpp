@@ -12,7 +12,7 @@
 #include "tag/ID3v2.h"
 #include "tests/support/TestFiles.h"
 #include "tests/tag/SavedFrames.h"
-#include "tests/tag/TagBytes.h"
+#include "tests/support/ID3v2Bytes.h"
 
 using namespace tag_bytes;
 using namespace testing_support;

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "afx/WidePath.h"
-#include "tests/tag/TagBytes.h"
+#include "tests/support/ID3v2Bytes.h"
 
 using namespace tag_bytes;
 using namespace testing_support;
