@@ -9,8 +9,11 @@
 #include "collect/EntryTexts.h"
 #include "res/resource.h"
 #include "tag/Genre.h"
+#include "tag/ID3v2.h"
+#include "tests/support/ID3v2Bytes.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/ModifyTagDlg.h"
 
 using namespace testing_support;
 using namespace ui_test;
@@ -337,4 +340,123 @@ TEST(SaveEntryTag, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
     e.SetTitle("T");
     EXPECT_FALSE(SaveEntryTag(e, ~0u));
     EXPECT_FALSE(Exists(dir / "missing.mp3"));
+}
+
+// The dialog tells the save which boxes the user changed, and the save sets
+// those fields alone in the ID3v2 tag: a box typed back to what it showed,
+// or left alone, keeps its frames, whatever the record beside the tag says.
+TEST_F(TagEditTest, TheSaveSetsTheBoxesTheUserChanged)
+{
+    const Bytes audio(500, 0x3C);
+    const Bytes tag = MakeID3v2(3, {{"TIT2", TextBody(ENC_UTF16, L"Old")}, {"TPE1", TextBody(ENC_LATIN1, L"Band")},
+                                    {"TALB", TextBody(ENC_LATIN1, L"Disc")}, {"TYER", TextBody(ENC_LATIN1, L"2004")},
+                                    {"TRCK", TextBody(ENC_LATIN1, L"3/12")}, {"TCON", TextBody(ENC_LATIN1, L"(17)")},
+                                    {"COMM", CommentBody(ENC_LATIN1, L"notes")}},
+                                256);
+    // The record holds the names, but no year, comment or track, and genre 12.
+    const Bytes song = Concat(Concat(tag, audio), MakeTagRecord({"Old", "Band", "Disc", "", "", 0, 12}));
+    struct Case
+    {
+        const char* label;
+        std::function<void(HWND)> act;
+        std::wstring title, artist, year, comment;
+        int track, genre;
+    } cases[] = {
+        {"a title typed", [](HWND dlg) { SetBox(dlg, IDC_EDIT_TITLE, "New"); }, L"New", L"Band", L"2004", L"notes", 3,
+         17},
+        {"a box typed back to what it showed",
+         [](HWND dlg) {
+             SetBox(dlg, IDC_EDIT_ARTIST, "Someone");
+             SetBox(dlg, IDC_EDIT_ARTIST, "Band");
+         },
+         L"Old", L"Band", L"2004", L"notes", 3, 17},
+        {"a genre chosen",
+         [](HWND dlg) { ::SendMessageA(::GetDlgItem(dlg, IDC_COMBO_GENRE), CB_SETCURSEL, 13, 0); }, L"Old", L"Band",
+         L"2004", L"notes", 3, 13},
+        {"the comment cleared", [](HWND dlg) { SetBox(dlg, IDC_EDIT_COMMENT, ""); }, L"Old", L"Band", L"2004", L"", 3,
+         17},
+        {"the track cleared", [](HWND dlg) { SetBox(dlg, IDC_EDIT_TRACK, ""); }, L"Old", L"Band", L"2004", L"notes",
+         0, 17},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Reopen();
+        TempDir src;
+        const std::string path = src / "song.mp3";
+        WriteFile(path, song);
+        ScanDeclined(src.Path());
+        ASSERT_EQ(1, Rows());
+        {
+            ModalDriver driver(IDC_BTN_SAVE, [&](HWND dlg) {
+                c.act(dlg);
+                Press(dlg, IDC_BTN_SAVE);
+            });
+            m_dlg->EditRowTag(0);
+            ASSERT_TRUE(driver.Found());
+        }
+        const Bytes saved = ReadFile(path);
+        CID3v2Fields v2;
+        ASSERT_TRUE(ParseID3v2(saved.data(), saved.size(), v2));
+        EXPECT_EQ(c.title, v2.strTitle);
+        EXPECT_EQ(c.artist, v2.strArtist);
+        EXPECT_EQ(L"Disc", v2.strAlbum);
+        EXPECT_EQ(c.year, v2.strYear);
+        EXPECT_EQ(c.comment, v2.strComment);
+        EXPECT_EQ(c.track, v2.nTrack);
+        EXPECT_EQ(c.genre, v2.nGenre);
+        EXPECT_EQ(song.size(), saved.size()) << "the tag keeps its room";
+    }
+}
+
+// While the file is written the dialog shows it waits: nothing can be typed,
+// chosen, sent again or cancelled, and it closes when the file is written.
+TEST(TagDialog, ShowsTheWaitWhileTheFileIsWritten)
+{
+    MP3FileEntry entry;
+    const char* texts[FIELD_COUNT] = {"Band", "Disc", "3", "Old", "Rock", "2004", "notes"};
+    entry.SetTexts(texts);
+    entry.nGenre = 17;
+    CModifyTagDlg dlg;
+    dlg.m_pEntry = &entry;
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool bSavedOnThisThread = true;
+    const DWORD uiThread = ::GetCurrentThreadId();
+    dlg.m_save = [&] {
+        bSavedOnThisThread = ::GetCurrentThreadId() == uiThread;
+        ::WaitForSingleObject(release, 20000);
+        return true;
+    };
+    std::string waitText;
+    bool editable = true, cancellable = true, stillOpenAfterEsc = false;
+    {
+        ModalDriver driver(IDC_BTN_SAVE, [&](HWND w) {
+            SetBox(w, IDC_EDIT_TITLE, "New");
+            Press(w, IDC_BTN_SAVE);
+            for (int i = 0; i < 400 && waitText.empty(); ++i) {
+                char text[64] = "";
+                ::GetWindowTextA(::GetDlgItem(w, IDC_BTN_SAVE), text, sizeof text);
+                if (std::string(text) != "저  장")
+                    waitText = text;
+                ::Sleep(5);
+            }
+            editable = ::IsWindowEnabled(::GetDlgItem(w, IDC_EDIT_TITLE)) != FALSE;
+            cancellable = ::IsWindowEnabled(::GetDlgItem(w, IDC_BTN_CANCEL)) != FALSE;
+            Key(w, IDC_EDIT_TITLE, VK_ESCAPE);
+            ::PostMessageA(w, WM_CLOSE, 0, 0);
+            ::Sleep(100);
+            stillOpenAfterEsc = ::IsWindow(w) != FALSE;
+            ::SetEvent(release);
+        });
+        EXPECT_EQ(IDOK, dlg.DoModal());
+        ASSERT_TRUE(driver.Found());
+    }
+    ::CloseHandle(release);
+    EXPECT_EQ("저장 중...", waitText);
+    EXPECT_FALSE(editable);
+    EXPECT_FALSE(cancellable);
+    EXPECT_TRUE(stillOpenAfterEsc) << "Esc and the close box wait for the file";
+    EXPECT_FALSE(bSavedOnThisThread) << "the file is written off the window's thread";
+    EXPECT_TRUE(dlg.m_bWritten);
+    EXPECT_EQ(1u << FIELD_TITLE, dlg.m_nChanged);
+    EXPECT_STREQ("New", entry.Title());
 }
