@@ -4,17 +4,12 @@
 #include <cstring>
 #include <cwctype>
 #include <exception>
+#include <string>
 #include <vector>
 
-#include <commentsframe.h>
 #include <id3v1genres.h>
-#include <id3v2frame.h>
-#include <id3v2header.h>
-#include <id3v2tag.h>
 #include <tbytevector.h>
-#include <tbytevectorstream.h>
-#include <textidentificationframe.h>
-#include <tfile.h>
+#include <tstring.h>
 
 #include "afx/WidePath.h"
 #include "tag/FrameText.h"
@@ -22,12 +17,13 @@
 #include "tag/Genre.h"
 
 // The tag's own structure (unsynchronisation of the whole tag, the extended
-// header, the footer, frame flags, frame sizes) is walked here, and only the
-// frames a song is listed by are handed to the library, rebuilt plain: the
-// library's walk skips 4 bytes too few after a v2.3 extended header, drops a
-// small last frame of a tag with a footer and reads UTF-16 without a byte
-// order mark as nothing; and what the walk keeps is bounded whatever size a
-// tag claims.
+// header, the footer, frame flags, frame sizes) is walked here (the one walk
+// of tag/ID3v2Format.h), and only the texts of the frames a song is listed by
+// are handed to the library, to be decoded: the library's own walk skips 4
+// bytes too few after a v2.3 extended header, drops a small last frame of a
+// tag with a footer and reads UTF-16 without a byte order mark as nothing;
+// its frame and tag objects cost several times what the texts do; and what
+// the walk keeps is bounded whatever size a tag claims.
 
 namespace {
 
@@ -58,39 +54,70 @@ const int FRAMES_WALKED_LIMIT = 10000;
 //   the fields after it.
 const size_t UNSYNC_PREFIX_LIMIT = 1024 * 1024;
 
-// The library parses a tag through a file; this one is a tag's bytes in
-// memory, so that a tag is never written back.
-class CMemoryFile : public TagLib::File
+// A frame the walk kept: which of the wanted it is, and its data made plain
+// (no flags, no unsynchronisation, UTF-16 values marked).
+struct CKept
 {
-public:
-    explicit CMemoryFile(TagLib::IOStream* stream) : TagLib::File(stream) {}
-    TagLib::Tag* tag() const override { return nullptr; }
-    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
-    bool save() override { return false; }
+    int want;
+    std::string data;
 };
 
-std::wstring Wide(const TagLib::String& s)
+// One value of a text frame, decoded by its encoding (Latin-1 as frames
+// declared so are read, the others by the library), up to a zero.
+std::wstring Decoded(unsigned char encoding, const char* p, size_t n)
 {
-    return s.toWString();
+    std::wstring text;
+    if (encoding == 0) {
+        text = Latin1FrameText(p, n);
+    } else {
+        const TagLib::String::Type type = encoding == 1   ? TagLib::String::UTF16
+                                          : encoding == 2 ? TagLib::String::UTF16BE
+                                                          : TagLib::String::UTF8;
+        text = TagLib::String(TagLib::ByteVector(p, unsigned(n)), type).toWString();
+    }
+    const size_t zero = text.find(L'\0');
+    if (zero != std::wstring::npos)
+        text.resize(zero);
+    return text;
 }
 
-// A frame's values as one text; several values (a v2.4 list) joined by ", ".
-std::wstring FrameText(const TagLib::ID3v2::Tag& tag, const char* id)
+// The values of a frame's text from byte from on, split at the terminators
+// of its encoding (two zeros on a character's bounds for UTF-16), at most
+// nMax of them: the last takes the rest.
+std::vector<std::wstring> Values(unsigned char encoding, const std::string& data, size_t from,
+                                 size_t nMax = size_t(-1))
 {
-    const TagLib::ID3v2::FrameList& frames = tag.frameList(id);
-    if (frames.isEmpty())
-        return std::wstring();
-    const auto* text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frames.front());
-    if (!text)
+    std::vector<std::wstring> values;
+    const size_t width = encoding == 1 || encoding == 2 ? 2 : 1;
+    size_t start = from;
+    for (size_t i = from; start <= data.size();) {
+        const bool bEnd = i + width > data.size();
+        const bool bTerminator = !bEnd && data[i] == 0 && (width == 1 || data[i + 1] == 0);
+        if (bEnd || (bTerminator && values.size() + 1 < nMax)) {
+            const size_t end = bEnd ? data.size() : i;
+            values.push_back(Decoded(encoding, data.data() + start, end - start));
+            if (bEnd)
+                break;
+            start = i + width;
+        }
+        i += width;
+    }
+    return values;
+}
+
+// A text frame's values as one text; several values (a v2.4 list) joined
+// by ", ".
+std::wstring JoinedText(const CKept* frame)
+{
+    if (!frame || frame->data.empty())
         return std::wstring();
     std::wstring joined;
-    const TagLib::StringList values = text->fieldList();
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (it->isEmpty())
+    for (const std::wstring& value : Values(static_cast<unsigned char>(frame->data[0]), frame->data, 1)) {
+        if (value.empty())
             continue;
         if (!joined.empty())
             joined += L", ";
-        joined += Wide(*it);
+        joined += value;
     }
     return joined;
 }
@@ -156,17 +183,11 @@ int GenreNamed(const std::wstring& value)
 
 // "(17)", "17", "Rock" and "(17)Rock" name genre 17; "K-Pop" names none of
 // the list and is kept as text; "(200)" names nothing.
-void PutGenre(const TagLib::ID3v2::Tag& tag, CID3v2Fields& out)
+void PutGenre(const CKept* frame, CID3v2Fields& out)
 {
-    const TagLib::ID3v2::FrameList& frames = tag.frameList("TCON");
-    const auto* text = frames.isEmpty() ? nullptr : dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(frames.front());
-    if (!text)
+    if (!frame || frame->data.empty())
         return;
-    // The library splits "(17)Rock" into its parts already; a value it left
-    // whole (a UTF-16 one it could not read first) is split here.
-    const TagLib::StringList values = text->fieldList();
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        std::wstring value = Wide(*it);
+    for (std::wstring value : Values(static_cast<unsigned char>(frame->data[0]), frame->data, 1)) {
         while (value.size() > 2 && value.front() == L'(') {
             const size_t close = value.find(L')');
             if (close == std::wstring::npos || !IsDigits(value.substr(1, close - 1)))
@@ -192,13 +213,16 @@ void PutGenre(const TagLib::ID3v2::Tag& tag, CID3v2Fields& out)
     }
 }
 
-std::wstring FirstComment(const TagLib::ID3v2::Tag& tag)
+// A comment: encoding, language, a description and its terminator, the
+// text; the first without a description is the song's.
+std::wstring FirstComment(const std::vector<CKept>& kept, int want)
 {
-    const TagLib::ID3v2::FrameList& frames = tag.frameList("COMM");
-    for (auto it = frames.begin(); it != frames.end(); ++it) {
-        const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(*it);
-        if (comment && comment->description().isEmpty())
-            return Wide(comment->text());
+    for (const CKept& k : kept) {
+        if (k.want != want || k.data.size() < 5)
+            continue;
+        const std::vector<std::wstring> parts = Values(static_cast<unsigned char>(k.data[0]), k.data, 4, 2);
+        if (parts.size() == 2 && parts[0].empty())
+            return parts[1];
     }
     return std::wstring();
 }
@@ -217,6 +241,7 @@ const CWanted g_Wanted[] = {
     {"", "TDRC", 1},    {"TCO", "TCON", 1}, {"COM", "COMM", 16},
 };
 enum { WANTED_COUNT = sizeof g_Wanted / sizeof *g_Wanted };
+enum { W_TITLE, W_ARTIST, W_ALBUM, W_TRACK, W_YEAR, W_RECORDED, W_GENRE, W_COMMENT };
 
 int WantedIndex(int version, const unsigned char* id)
 {
@@ -243,9 +268,9 @@ bool PlainText(bool bComment, std::string& data)
 }
 
 // Walks a tag's frames and keeps those a song is listed by, plain (no
-// flags, no unsynchronisation, UTF-16 marked) in kept. False when the tag is
-// broken: an extended header that does not fit.
-bool KeepFrames(int version, unsigned char tagFlags, id3::CTagBody& body, std::string& kept)
+// flags, no unsynchronisation, UTF-16 marked). False when the tag is broken:
+// an extended header that does not fit.
+bool KeepFrames(int version, unsigned char tagFlags, id3::CTagBody& body, std::vector<CKept>& kept)
 {
     id3::CFrameWalk walk(version, tagFlags, body, FRAMES_WALKED_LIMIT);
     if (!walk.Start())
@@ -257,47 +282,39 @@ bool KeepFrames(int version, unsigned char tagFlags, id3::CTagBody& body, std::s
         if (want < 0 || kept_of[want] >= g_Wanted[want].nKeep || span.nDataSize > KEPT_FRAME_LIMIT)
             continue;
         std::string data;
-        if (!walk.Data(span, data) || !PlainText(want == WANTED_COUNT - 1, data))
+        if (!walk.Data(span, data) || !PlainText(want == W_COMMENT, data))
             continue;
-        // v2.2 frames stay v2.2 (the library converts their ids); v2.3 and
-        // v2.4 frames are handed over as v2.3 ones, whose plain sizes the
-        // library never second-guesses.
-        id3::AppendFrame(kept, version == 2 ? 2 : 3,
-                         span.bShortId ? g_Wanted[want].v23 : reinterpret_cast<const char*>(span.header), data);
+        kept.push_back(CKept{want, std::move(data)});
         ++kept_of[want];
     }
     return true;
 }
 
-// The fields of the kept frames, through the library.
-bool ParseKept(int version, const std::string& kept, CID3v2Fields& out)
+// The fields of the kept frames. The texts are decoded one by one: a frame
+// object of the library for each, let alone a tag around them, costs many
+// times what the texts do.
+bool ParseKept(int version, const std::vector<CKept>& kept, CID3v2Fields& out)
 {
     out = CID3v2Fields();
     out.nVersion = version;
-    if (kept.empty())
-        return true;
-    const uint32_t n = uint32_t(kept.size());
-    TagLib::ByteVector bytes("ID3", 3);
-    bytes.append(char(version == 2 ? 2 : 3));
-    bytes.append(TagLib::ByteVector(2, '\0'));
-    for (int shift = 21; shift >= 0; shift -= 7)
-        bytes.append(char((n >> shift) & 0x7F));
-    bytes.append(TagLib::ByteVector(kept.data(), n));
-    TagLib::ByteVectorStream stream(bytes);
-    CMemoryFile file(&stream);
-    const TagLib::ID3v2::Tag tag(&file, 0);
-    out.strTitle = FrameText(tag, "TIT2");
-    out.strArtist = FrameText(tag, "TPE1");
-    out.strAlbum = FrameText(tag, "TALB");
-    // The library reads TYER (v2.3) and TYE (v2.2) as TDRC; a v2.4 tag may
-    // still carry a TYER.
-    std::wstring year = FrameText(tag, "TDRC");
+    const auto first = [&kept](int want) -> const CKept* {
+        for (const CKept& k : kept)
+            if (k.want == want)
+                return &k;
+        return nullptr;
+    };
+    out.strTitle = JoinedText(first(W_TITLE));
+    out.strArtist = JoinedText(first(W_ARTIST));
+    out.strAlbum = JoinedText(first(W_ALBUM));
+    // v2.4 has the recording time, v2.3 the year; either may stand in a
+    // tag of the other version.
+    std::wstring year = JoinedText(first(W_RECORDED));
     if (year.empty())
-        year = FrameText(tag, "TYER");
+        year = JoinedText(first(W_YEAR));
     out.strYear = YearText(year);
-    out.strComment = FirstComment(tag);
-    out.nTrack = TrackNumber(FrameText(tag, "TRCK"));
-    PutGenre(tag, out);
+    out.strComment = FirstComment(kept, W_COMMENT);
+    out.nTrack = TrackNumber(JoinedText(first(W_TRACK)));
+    PutGenre(first(W_GENRE), out);
     return true;
 }
 
@@ -351,13 +368,16 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
 {
     place = CID3v2Place();
     unsigned char h[HEADER_SIZE];
-    if (nFileSize >= HEADER_SIZE && id3::ReadAt(hFile, 0, h, HEADER_SIZE)) {
-        const uint64_t size = ID3v2TagSize(h, false);
+    // The header and the first window of the tag in one request: a read costs
+    // more for its call than for its bytes.
+    std::vector<unsigned char> start(size_t(std::min<uint64_t>(nFileSize, HEADER_SIZE + WINDOW_BYTES)));
+    if (nFileSize >= HEADER_SIZE && id3::ReadAt(hFile, 0, start.data(), DWORD(start.size()))) {
+        const uint64_t size = ID3v2TagSize(start.data(), false);
         if (size && size <= nFileSize - (bHasID3v1 ? ID3V1_SIZE : 0)) {
             place.nSize = size;
-            place.nVersion = h[3];
-            place.bHeaderRead = true;
-            std::memcpy(place.header, h, HEADER_SIZE);
+            place.nVersion = start[3];
+            start.resize(size_t(std::min<uint64_t>(start.size(), size)));
+            place.start = std::move(start);
             return true;
         }
         if (size)
@@ -383,14 +403,15 @@ bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out)
     out = CID3v2Fields();
     unsigned char header[HEADER_SIZE];
     CTagHead head;
-    if (place.bHeaderRead)
-        std::memcpy(header, place.header, HEADER_SIZE);
+    const bool bStartRead = place.start.size() >= HEADER_SIZE;
+    if (bStartRead)
+        std::memcpy(header, place.start.data(), HEADER_SIZE);
     if (!place.nVersion || place.nSize < HEADER_SIZE ||
-        (!place.bHeaderRead && !id3::ReadAt(hFile, place.nOffset, header, HEADER_SIZE)) || !ReadHead(header, head) ||
+        (!bStartRead && !id3::ReadAt(hFile, place.nOffset, header, HEADER_SIZE)) || !ReadHead(header, head) ||
         ID3v2TagSize(header, false) != place.nSize)
         return false;
     try {
-        std::string kept;
+        std::vector<CKept> kept;
         if (WholeUnsynchronised(head)) {
             std::vector<unsigned char> prefix(size_t(std::min<uint64_t>(head.bodySize, UNSYNC_PREFIX_LIMIT)));
             if (!prefix.empty() && !id3::ReadAt(hFile, place.nOffset + HEADER_SIZE, prefix.data(), DWORD(prefix.size())))
@@ -401,6 +422,8 @@ bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out)
                 return false;
         } else {
             id3::CFileBody file(hFile, place.nOffset + HEADER_SIZE, head.bodySize, WINDOW_BYTES);
+            if (bStartRead)
+                file.Seed(place.start.data() + HEADER_SIZE, place.start.size() - HEADER_SIZE);
             if (!KeepFrames(head.version, head.flags, file, kept))
                 return false;
         }
@@ -419,7 +442,7 @@ bool ParseID3v2(const unsigned char* data, size_t size, CID3v2Fields& out)
     if (size < HEADER_SIZE || !ReadHead(data, head) || ID3v2TagSize(data, false) > size)
         return false;
     try {
-        std::string kept;
+        std::vector<CKept> kept;
         if (WholeUnsynchronised(head)) {
             const std::string body = id3::Resynchronised(data + HEADER_SIZE, size_t(head.bodySize));
             id3::CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());

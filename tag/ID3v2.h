@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The ID3v2 tag most tools write today, read through the tag library. Only
 // this folder sees that library; the rest of the program gets these types.
@@ -33,10 +34,10 @@ struct CID3v2Place
     uint64_t nOffset = 0;
     uint64_t nSize = 0;
     int nVersion = 0;   // 0: none found
-    // The header's bytes where finding the tag read them already (a tag at
-    // the start), so that reading it does not ask for them again.
-    bool bHeaderRead = false;
-    unsigned char header[10] = {};
+    // The file's first bytes where finding the tag read them (a tag at the
+    // start): its header and as much of it as the reader reads at once, so
+    // that reading it asks for none of them again.
+    std::vector<unsigned char> start;
 };
 
 // The tag's size from its 10-byte header (or footer), or 0 when the bytes

@@ -5,6 +5,7 @@
 // frame ends.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -85,6 +86,12 @@ public:
     }
     uint64_t Size() const override { return m_size; }
     bool Read(uint64_t pos, size_t n, unsigned char* out) override;
+    // The body's first n bytes, read already.
+    void Seed(const unsigned char* data, size_t n)
+    {
+        m_window.assign(data, data + size_t(std::min<uint64_t>(n, m_size)));
+        m_windowAt = 0;
+    }
 
 private:
     HANDLE m_hFile;

@@ -299,8 +299,9 @@ TEST(ID3v2Fuzz, EditsOfMutatedTags)
             const std::wstring want = (edit.nChanged & (1u << f)) ? Trim(edit.Whole(SongField(f))) : before.*texts[f];
             // A comment the library reads otherwise than the save (a
             // description it cannot read) is not the save's to find.
-            if (f != SONG_COMMENT || !(edit.nChanged & EDIT_COMMENT))
+            if (f != SONG_COMMENT || !(edit.nChanged & EDIT_COMMENT)) {
                 EXPECT_EQ(want, (edit.nChanged & (1u << f)) ? Trim(after.*texts[f]) : after.*texts[f]) << f;
+            }
         }
         if (!(edit.nChanged & EDIT_TRACK)) {
             EXPECT_EQ(before.nTrack, after.nTrack);
