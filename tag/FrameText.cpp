@@ -4,10 +4,6 @@
 
 #include <algorithm>
 
-#include <id3v2tag.h>
-#include <tbytevector.h>
-#include <tstring.h>
-
 #include "afx/WidePath.h"
 
 namespace {
@@ -21,26 +17,6 @@ bool IsDoubleByteTrail(unsigned char c)
 {
     return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A) || (c >= 0x81 && c <= 0xFE);
 }
-
-class CCP949Latin1 : public TagLib::ID3v2::Latin1StringHandler
-{
-public:
-    TagLib::String parse(const TagLib::ByteVector& data) const override
-    {
-        const std::wstring text = Latin1FrameText(data.data(), data.size());
-        return TagLib::String(text);
-    }
-};
-
-// The library keeps one handler for the whole process, read by every parse
-// on every thread; it is set as the tag layer is loaded, before any thread
-// can parse a tag, so that no parse ever reads Latin-1 frames otherwise.
-struct CLatin1Setup
-{
-    CLatin1Setup() { TagLib::ID3v2::Tag::setLatin1StringHandler(&handler); }
-    CCP949Latin1 handler;
-};
-const CLatin1Setup g_latin1Setup;
 
 // A Hangul syllable of KS X 1001, the 2,350 that make up nearly every
 // Korean name; the other 8,822 are rare.
