@@ -339,6 +339,67 @@ TEST_F(WorkWindow, GathersSongsTaggedByTodaysToolsUnderTheirWholeNames)
     EXPECT_EQ(placed, FilesUnder(dst));
 }
 
+// Names read as their writers meant them, and every named song gathered
+// into a folder Windows can hold: European names in frames declared Latin-1
+// stay European, Korean ones there read as Korean; a record that lacks a
+// field gives way to the ID3v2 tag's; records in Latin-1 and in UTF-8 are
+// read as such; a frame of an id no version knows is passed over; a name
+// with a character Windows refuses gets '_' for it in the folder's name.
+TEST_F(WorkWindow, GathersEveryNamedSongIntoAFolderWindowsCanHold)
+{
+    TempDir tmp;
+    const std::wstring root = L"\\\\?\\" + std::wstring(tmp.Path().begin(), tmp.Path().end());
+    const std::wstring src = root + L"\\src", dst = root + L"\\dst";
+    const Bytes audio(700, 0x42);
+    const auto withRecord = [&audio](Bytes tag, const TagFields& record) {
+        tag.insert(tag.end(), audio.begin(), audio.end());
+        const Bytes r = MakeTagRecord(record);
+        tag.insert(tag.end(), r.begin(), r.end());
+        return tag;
+    };
+    const auto names = [](int version, const std::string& artist, const std::string& album) {
+        return MakeID3v2Mp3(version, {{version == 2 ? "TP1" : "TPE1", Latin1Body(artist)},
+                                      {version == 2 ? "TAL" : "TALB", Latin1Body(album)}});
+    };
+    // A writer's own frame, of an id no version defines, before the names.
+    using tag_bytes::operator+;
+    Bytes dated = tag_bytes::Tag(4, tag_bytes::B("Date") + tag_bytes::Synchsafe(5) + Bytes{0, 0} +
+                                        Latin1Body("2004") + tag_bytes::Frame(4, "TPE1", TextBody(ENC_UTF8, L"Band")) +
+                                        tag_bytes::Frame(4, "TALB", TextBody(ENC_UTF8, L"Live")), 0, 64);
+    dated.insert(dated.end(), audio.begin(), audio.end());
+    struct Song
+    {
+        const wchar_t* name;
+        Bytes bytes;
+        std::wstring folder;
+    } songs[] = {
+        {L"a.mp3", names(3, "Die \xC4rzte", "Planet Punk"), L"Die \u00c4rzte\\Planet Punk"},
+        {L"b.mp3", names(3, "\xC1\xC1\xBE\xC6", "Vol. 1."), L"\uc88b\uc544\\Vol. 1"},
+        {L"c.mp3", withRecord(names(4, "Band", "Disc"), {"", "", "Disc", "", "", 0, 255}), L"Band\\Disc"},
+        {L"d.mp3", withRecord(Bytes(), {"", "Bj\xF6rk", "Homogenic", "", "", 0, 255}), L"Bj\u00f6rk\\Homogenic"},
+        {L"e.mp3", withRecord(Bytes(), {"", "\xEC\x9D\xB4\xEC\x86\x8C\xEB\x9D\xBC", "Nunmul", "", "", 0, 255}),
+         L"\uc774\uc18c\ub77c\\Nunmul"},
+        {L"f.mp3", dated, L"Band\\Live"},
+        {L"g.mp3", names(3, "Various", "NieR:Automata Original Soundtrack"), L"Various\\NieR_Automata Original Soundtrack"},
+        {L"h.mp3", names(3, "Band", "Why?"), L"Band\\Why_"},
+        {L"i.mp3", names(3, "David Bowie", "\"Heroes\""), L"David Bowie\\_Heroes_"},
+    };
+    for (const Song& s : songs)
+        WriteFile(src + L"\\" + s.name, s.bytes);
+
+    ASSERT_NO_FATAL_FAILURE(CopyTree(src, dst));
+
+    EXPECT_EQ(std::string(kOpening) + "\r\n작업완료\r\n총 파일 수 : 9 개, 성공 : 9 개, 중복파일 : 0개, 실패 : 0 개",
+              Item(IDC_STATIC_STATUS).Text());
+    std::vector<std::wstring> placed;
+    for (const Song& s : songs) {
+        placed.push_back(s.folder + L"\\" + s.name);
+        EXPECT_EQ(s.bytes, ReadFile(dst + L"\\" + s.folder + L"\\" + s.name)) << s.name;
+    }
+    std::sort(placed.begin(), placed.end());
+    EXPECT_EQ(placed, FilesUnder(dst));
+}
+
 // A song with a rich ID3v2 tag and a sparse record beside it (no year,
 // comment or track; genre "Other"): only the title is edited, and every
 // other frame stays byte for byte, those the record disagrees with too.
