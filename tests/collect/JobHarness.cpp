@@ -62,6 +62,12 @@ void CJobTestDialog::ShowRow(const MP3FileEntry& entry)
     m_list.InsertItem(m_list.GetItemCount(), reinterpret_cast<LPARAM>(&entry));
 }
 
+void CJobTestDialog::ShowRowsChanged(int nFirst, int nLast)
+{
+    if (m_onRowsChanged)
+        m_onRowsChanged(nFirst, nLast);
+}
+
 // ---- fixture ----------------------------------------------------------------
 
 namespace {
