@@ -136,10 +136,10 @@ void CListCtrl::FlushDeferred()
             SendMessage(LVM_SETITEMCOUNT, count, count > m_nShown ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0);
         m_nShown = count;
     }
-    RedrawChangedRows();
+    RedrawChangedStateImages();
 }
 
-void CListCtrl::RedrawItemsDeferred(int first, int last)
+void CListCtrl::RedrawStateImagesDeferred(int first, int last)
 {
     if (first > last)
         return;
@@ -153,7 +153,7 @@ void CListCtrl::RedrawItemsDeferred(int first, int last)
     }
 }
 
-void CListCtrl::RedrawChangedRows()
+void CListCtrl::RedrawChangedStateImages()
 {
     ChangedRows rows;
     {
@@ -167,10 +167,21 @@ void CListCtrl::RedrawChangedRows()
     // a pass changes the rows one by one, 100,000 of them.
     const int top = int(SendMessage(LVM_GETTOPINDEX));
     const int first = std::max(rows.nFirst, top);
-    // The last row in view may show in part.
+    // The last row in view may be cut off at the bottom.
     const int last = std::min({rows.nLast, top + int(SendMessage(LVM_GETCOUNTPERPAGE)), m_nShown - 1});
-    if (first <= last)
+    if (first > last)
+        return;
+    // Their first column alone, where the state images are: under Wine
+    // every cell painted again costs.
+    RECT upper = {}, lower = {};
+    upper.left = lower.left = LVIR_BOUNDS;
+    if (!SendMessage(LVM_GETITEMRECT, first, reinterpret_cast<LPARAM>(&upper)) ||
+        !SendMessage(LVM_GETITEMRECT, last, reinterpret_cast<LPARAM>(&lower))) {
         RedrawItems(first, last);
+        return;
+    }
+    const RECT area = {upper.left, upper.top, upper.left + int(SendMessage(LVM_GETCOLUMNWIDTH, 0)), lower.bottom};
+    ::InvalidateRect(m_hWnd, &area, TRUE);
 }
 
 int CListCtrl::FindRow(int nFrom, int nStep, const std::function<bool(LPARAM)>& test) const

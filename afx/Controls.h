@@ -144,9 +144,9 @@ public:
     void DeleteAllItems();
     // Repaints rows whose data changed.
     void RedrawItems(int first, int last) { SendMessage(LVM_REDRAWITEMS, first, last); }
-    // The same from any thread, without waiting: the rows in view among them
-    // are repainted at the next flush.
-    void RedrawItemsDeferred(int first, int last);
+    // The rows' state images changed; from any thread, without waiting: the
+    // rows in view among them are repainted at the next flush.
+    void RedrawStateImagesDeferred(int first, int last);
 
     // The first row shown, from nFrom on going nStep (1 or -1) and round at
     // the ends, whose data value passes test; -1 when none does. Only on
@@ -164,8 +164,8 @@ private:
     // Wine's list view (see FlushDeferred).
     void GrowShownRows(int count);
 
-    // Repaints the rows in view that changed since the last flush.
-    void RedrawChangedRows();
+    // Repaints the state images in view that changed since the last flush.
+    void RedrawChangedStateImages();
 
     // The tip of Wine's list (see ShowInfoTips).
     static LRESULT CALLBACK TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);

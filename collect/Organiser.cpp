@@ -278,7 +278,7 @@ private:
         if (row.pEntry)
             row.pEntry->ChangeOutcome(OUTCOME_DECIDING, outcome, reason);
         m_nEndedRows = row.nRow + 1;
-        m_job.m_screen.ShowRowsChanged(row.nRow, row.nRow);
+        m_job.m_screen.ShowOutcomes(row.nRow, row.nRow);
     }
 
     bool Report(Row& row)
@@ -401,7 +401,7 @@ int CCollectJob::TransferFiles(int nMode)
     for (int i = 0; i < nCount; ++i)
         RowEntry(i)->SetOutcome(OUTCOME_NONE);
     if (nCount > 0)
-        m_screen.ShowRowsChanged(0, nCount - 1);
+        m_screen.ShowOutcomes(0, nCount - 1);
 
     std::vector<std::wstring> notReached;
     int nEnded = 0;
@@ -419,7 +419,7 @@ int CCollectJob::TransferFiles(int nMode)
     for (int i = nEnded; i < nCount; ++i)
         RowEntry(i)->SetOutcome(OUTCOME_NOT_REACHED);
     if (nEnded < nCount)
-        m_screen.ShowRowsChanged(nEnded, nCount - 1);
+        m_screen.ShowOutcomes(nEnded, nCount - 1);
     // The copies not made final went with the pipe; the folders made ahead
     // for rows the pass never reached go too, where nothing else came in.
     // Not once the job is abandoned: the next job may have found them and

@@ -41,9 +41,9 @@ void CJobScreenGate::ShowRow(const MP3FileEntry& entry)
     Pass([&entry](IJobScreen& s) { s.ShowRow(entry); });
 }
 
-void CJobScreenGate::ShowRowsChanged(int nFirst, int nLast)
+void CJobScreenGate::ShowOutcomes(int nFirst, int nLast)
 {
-    Pass([nFirst, nLast](IJobScreen& s) { s.ShowRowsChanged(nFirst, nLast); });
+    Pass([nFirst, nLast](IJobScreen& s) { s.ShowOutcomes(nFirst, nLast); });
 }
 
 bool CJobScreenGate::TrySync(UINT nTimeoutMs)

@@ -106,7 +106,7 @@ public:
     void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
     void ShowProgressText(const char* text) override { m_staticProgress.SetWindowText(text); }
     void ShowRow(const MP3FileEntry& entry) override;
-    void ShowRowsChanged(int nFirst, int nLast) override { m_listFiles.RedrawItemsDeferred(nFirst, nLast); }
+    void ShowOutcomes(int nFirst, int nLast) override { m_listFiles.RedrawStateImagesDeferred(nFirst, nLast); }
     // The entry a row of the list shows, or null.
     MP3FileEntry* RowEntry(int nRow) const;
     bool TrySync(UINT nTimeoutMs) override { return WaitControlsFlushed(nTimeoutMs); }

@@ -62,10 +62,10 @@ void CJobTestDialog::ShowRow(const MP3FileEntry& entry)
     m_list.InsertItem(m_list.GetItemCount(), reinterpret_cast<LPARAM>(&entry));
 }
 
-void CJobTestDialog::ShowRowsChanged(int nFirst, int nLast)
+void CJobTestDialog::ShowOutcomes(int nFirst, int nLast)
 {
-    if (m_onRowsChanged)
-        m_onRowsChanged(nFirst, nLast);
+    if (m_onOutcomes)
+        m_onOutcomes(nFirst, nLast);
 }
 
 // ---- fixture ----------------------------------------------------------------

@@ -194,7 +194,7 @@ TEST_F(Outcomes, EveryWayARowEndsTable)
         std::vector<CHandle> held;
         c.before(src, dst, held);
         if (c.stopAfterFirst) {
-            m_dlg.m_onRowsChanged = [this](int first, int last) {
+            m_dlg.m_onOutcomes = [this](int first, int last) {
                 if (first == 0 && last == 0)
                     m_job.RequestStop();
             };
@@ -207,7 +207,7 @@ TEST_F(Outcomes, EveryWayARowEndsTable)
 
         EXPECT_EQ(c.stopAfterFirst ? 0 : 1, RunOrganise(c.mode));
 
-        m_dlg.m_onRowsChanged = nullptr;
+        m_dlg.m_onOutcomes = nullptr;
         m_job.ClearStop();
         held.clear();
         for (int r = 0; r < Rows(); ++r) {
@@ -243,7 +243,7 @@ TEST_F(Outcomes, AnEditedRowHasNoneUntilTheNextPass)
     edit.SetArtist("Band");
     edit.SetAlbum("Disc");
     CPassOutcome beforeEdit;
-    m_dlg.m_onRowsChanged = [&](int first, int last) {
+    m_dlg.m_onOutcomes = [&](int first, int last) {
         if (first == 0 && last == 0) {
             beforeEdit = Entry(1)->Outcome();
             m_job.CommitEdit(*Entry(1), edit);
@@ -253,7 +253,7 @@ TEST_F(Outcomes, AnEditedRowHasNoneUntilTheNextPass)
 
     EXPECT_EQ(1, RunOrganise(MODE_COPY));
 
-    m_dlg.m_onRowsChanged = nullptr;
+    m_dlg.m_onOutcomes = nullptr;
     EXPECT_EQ("deciding", Describe(beforeEdit)) << "the row was decided before the edit";
     EXPECT_EQ(1, m_job.Failed()) << "on the tag it had";
     EXPECT_EQ("transferred", Describe(Entry(0)->Outcome()));

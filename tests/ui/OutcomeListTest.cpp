@@ -186,7 +186,7 @@ TEST_F(OutcomeListTest, OutcomesFromTheWorkerRepaintTheRowsInView)
     std::thread worker([&] {
         for (int i = 0; i < 300; ++i) {
             entries[i]->SetOutcome(kinds[i % 4], WHY_OTHER);
-            m_dlg->ShowRowsChanged(i, i);
+            m_dlg->ShowOutcomes(i, i);
         }
     });
     worker.join();
