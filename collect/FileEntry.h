@@ -124,7 +124,7 @@ struct MP3FileEntry
 
 private:
     // Outcome and reason in one word, so that a reader never sees one
-    // without the other. In what would be padding after nTailSum.
+    // without the other. After nTailSum, where a 64-bit build has padding.
     std::atomic<uint16_t> m_outcome{0};
     // The tag texts in EntryField order, each with its zero, behind a table
     // of where each starts; null while all are empty. After the table, where

@@ -548,6 +548,7 @@ TEST_F(WorkWindow, EachRowShowsWhatBecameOfItsSongAndWhy)
         // The first that stayed behind tells of F8.
         const std::string tip = w.tip.empty() ? "" : w.tip + (row == stayed[0] ? TEXT_TIP_NEXT_HINT : "");
         EXPECT_EQ(tip, AsProgramText(list.HoverTip(row, tip.empty() ? 3000 : kWait)));
+        // scripts/outcomes-shot.sh keeps this screen for the README.
         if (w.tip == taken && std::getenv("SORVANE_OUTCOMES_SHOT")) {
             EXPECT_TRUE(SaveScreenshot(HostPath(std::getenv("SORVANE_OUTCOMES_SHOT"))));
         }
