@@ -358,13 +358,22 @@ bool CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* result)
 void CListCtrl::ShowInfoTips()
 {
     SetExtendedStyle(GetExtendedStyle() | LVS_EX_INFOTIP);
-    if (RunsUnderWine())
-        ::SetWindowSubclass(m_hWnd, TipProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    if (!RunsUnderWine() || m_pListProc)
+        return;
+    // The list's own procedure replaced, the object kept in the window's
+    // user data: the common controls' subclassing keeps its data in a
+    // window property, which under Wine is a round trip to its server for
+    // every message the list gets, and during a pass that server is busy
+    // with the files (the list's messages took 0.5 ms each).
+    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_pListProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TipProc)));
 }
 
-LRESULT CALLBACK CListCtrl::TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref)
+LRESULT CALLBACK CListCtrl::TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    CListCtrl* self = reinterpret_cast<CListCtrl*>(ref);
+    CListCtrl* self = reinterpret_cast<CListCtrl*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    const WNDPROC listProc = self->m_pListProc;
     switch (msg) {
     case WM_MOUSEMOVE: {
         // A tip is asked once the pointer rests on a row, as Windows' list
@@ -404,12 +413,13 @@ LRESULT CALLBACK CListCtrl::TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp, U
         self->m_hTip = nullptr;
         self->m_nTipRow = -1;
         self->m_bTipShown = false;
-        ::RemoveWindowSubclass(hWnd, TipProc, 0);
+        // A window made again for the same object is subclassed anew.
+        self->m_pListProc = nullptr;
         break;
     default:
         break;
     }
-    return ::DefSubclassProc(hWnd, msg, wp, lp);
+    return ::CallWindowProcW(listProc, hWnd, msg, wp, lp);
 }
 
 void CListCtrl::ShowTip()

@@ -168,7 +168,7 @@ private:
     void RedrawChangedStateImages();
 
     // The tip of Wine's list (see ShowInfoTips).
-    static LRESULT CALLBACK TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp);
     void ShowTip();
     void HideTip();
 
@@ -183,6 +183,7 @@ private:
     int m_nShown = 0;
     IListTextSource* m_pSource = nullptr;
     HWND m_hTip = nullptr;
+    WNDPROC m_pListProc = nullptr;
     // The row under the pointer whose tip is awaited or shown; -1 none.
     int m_nTipRow = -1;
     bool m_bTipShown = false;
