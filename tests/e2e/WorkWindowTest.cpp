@@ -553,7 +553,6 @@ TEST_F(WorkWindow, EachRowShowsWhatBecameOfItsSongAndWhy)
             EXPECT_TRUE(SaveScreenshot(HostPath(std::getenv("SORVANE_OUTCOMES_SHOT"))));
         }
     }
-    EXPECT_EQ(textsBefore[0], list.RowTexts(rowOf[src / "1.mp3"]));
 
     // F8 from no row selected: each that stayed behind in turn, then round.
     ASSERT_EQ(-1, list.SelectedRow());
