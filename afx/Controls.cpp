@@ -1,5 +1,7 @@
 #include "afx/Controls.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cstring>
 #include "afx/WidePath.h"
@@ -103,13 +105,16 @@ void CListCtrl::DeleteAllItems()
         rows->shrink_to_fit();
     }
     m_nShown = 0;
+    HideTip();
+    m_nTipRow = -1;
     if (m_hWnd)
         SendMessage(LVM_SETITEMCOUNT, 0, 0);
 }
 
 namespace {
 
-// Wine's list view, not Windows' own, needs the workaround of GrowShownRows.
+// Wine's list view, not Windows' own, needs the workarounds of GrowShownRows
+// and ShowInfoTips.
 bool RunsUnderWine()
 {
     static const bool bWine =
@@ -122,15 +127,87 @@ bool RunsUnderWine()
 void CListCtrl::FlushDeferred()
 {
     const int count = GetItemCount();
-    if (count == m_nShown)
+    if (count != m_nShown) {
+        // Fewer rows is a new list, shown whole. Windows' list view takes a new
+        // count as documented, repainting only what changes.
+        if (count > m_nShown && ::IsWindowVisible(m_hWnd) && RunsUnderWine())
+            GrowShownRows(count);
+        else
+            SendMessage(LVM_SETITEMCOUNT, count, count > m_nShown ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0);
+        m_nShown = count;
+    }
+    RedrawChangedStateImages();
+}
+
+void CListCtrl::RedrawStateImagesDeferred(int first, int last)
+{
+    if (first > last)
         return;
-    // Fewer rows is a new list, shown whole. Windows' list view takes a new
-    // count as documented, repainting only what changes.
-    if (count > m_nShown && ::IsWindowVisible(m_hWnd) && RunsUnderWine())
-        GrowShownRows(count);
-    else
-        SendMessage(LVM_SETITEMCOUNT, count, count > m_nShown ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0);
-    m_nShown = count;
+    auto changed = m_changed.Lock();
+    if (changed->nFirst > changed->nLast) {
+        changed->nFirst = first;
+        changed->nLast = last;
+    } else {
+        changed->nFirst = std::min(changed->nFirst, first);
+        changed->nLast = std::max(changed->nLast, last);
+    }
+}
+
+void CListCtrl::RedrawChangedStateImages()
+{
+    ChangedRows rows;
+    {
+        auto changed = m_changed.Lock();
+        rows = *changed;
+        *changed = ChangedRows();
+    }
+    if (rows.nFirst > rows.nLast)
+        return;
+    // The rows out of view are drawn as they are when they come into view;
+    // a pass changes the rows one by one, 100,000 of them.
+    const int top = int(SendMessage(LVM_GETTOPINDEX));
+    const int first = std::max(rows.nFirst, top);
+    // The last row in view may be cut off at the bottom.
+    const int last = std::min({rows.nLast, top + int(SendMessage(LVM_GETCOUNTPERPAGE)), m_nShown - 1});
+    if (first > last)
+        return;
+    // Their first column alone, where the state images are: under Wine
+    // every cell painted again costs.
+    RECT upper = {}, lower = {};
+    upper.left = lower.left = LVIR_BOUNDS;
+    if (!SendMessage(LVM_GETITEMRECT, first, reinterpret_cast<LPARAM>(&upper)) ||
+        !SendMessage(LVM_GETITEMRECT, last, reinterpret_cast<LPARAM>(&lower))) {
+        RedrawItems(first, last);
+        return;
+    }
+    const RECT area = {upper.left, upper.top, upper.left + int(SendMessage(LVM_GETCOLUMNWIDTH, 0)), lower.bottom};
+    ::InvalidateRect(m_hWnd, &area, TRUE);
+}
+
+int CListCtrl::FindRow(int nFrom, int nStep, const std::function<bool(LPARAM)>& test) const
+{
+    auto rows = m_rows.Lock();
+    const int n = std::min(int(rows->size()), m_nShown);
+    if (n <= 0 || (nStep != 1 && nStep != -1))
+        return -1;
+    int row = ((nFrom % n) + n) % n;
+    for (int k = 0; k < n; ++k, row = (row + nStep + n) % n) {
+        if (test((*rows)[row]))
+            return row;
+    }
+    return -1;
+}
+
+void CListCtrl::SelectRow(int row)
+{
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED;
+    SendMessage(LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+    LVITEMA one = {};
+    one.stateMask = one.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessage(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&one));
+    SendMessage(LVM_SETSELECTIONMARK, 0, row);
+    SendMessage(LVM_ENSUREVISIBLE, row, FALSE);
 }
 
 namespace {
@@ -244,7 +321,9 @@ bool CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* result)
     *result = 0;
     // Both notification forms start with the same item fields.
     LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(hdr)->item;
-    if (!(item.mask & LVIF_TEXT) || item.cchTextMax <= 0 || !item.pszText)
+    const bool bText = (item.mask & LVIF_TEXT) && item.cchTextMax > 0 && item.pszText;
+    const bool bState = (item.mask & LVIF_STATE) && (item.stateMask & LVIS_STATEIMAGEMASK);
+    if (!bText && !bState)
         return true;
     char text[1024] = "";
     LPARAM data = 0;
@@ -255,6 +334,12 @@ bool CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* result)
         if (exists)
             data = (*rows)[item.iItem];
     }
+    if (bState) {
+        const int image = exists && m_pSource ? m_pSource->GetStateImage(item.iItem, data) : 0;
+        item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(image);
+    }
+    if (!bText)
+        return true;
     if (hdr->code == LVN_GETDISPINFOA) {
         if (exists && m_pSource)
             m_pSource->GetCellText(item.iItem, data, item.iSubItem, text, sizeof text);
@@ -268,4 +353,128 @@ bool CListCtrl::OnReflectedNotify(NMHDR* hdr, LRESULT* result)
         lstrcpynW(wide->item.pszText, cell.c_str(), wide->item.cchTextMax);
     }
     return true;
+}
+
+void CListCtrl::ShowInfoTips()
+{
+    SetExtendedStyle(GetExtendedStyle() | LVS_EX_INFOTIP);
+    if (!RunsUnderWine() || m_pListProc)
+        return;
+    // The list's own procedure replaced, the object kept in the window's
+    // user data: the common controls' subclassing keeps its data in a
+    // window property, which under Wine is a round trip to its server for
+    // every message the list gets, and during a pass that server is busy
+    // with the files (the list's messages took 0.5 ms each).
+    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_pListProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TipProc)));
+}
+
+LRESULT CALLBACK CListCtrl::TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    CListCtrl* self = reinterpret_cast<CListCtrl*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    const WNDPROC listProc = self->m_pListProc;
+    switch (msg) {
+    case WM_MOUSEMOVE: {
+        // A tip is asked once the pointer rests on a row, as Windows' list
+        // asks: the system tells (WM_MOUSEHOVER) when it has rested there.
+        LVHITTESTINFO hit = {};
+        hit.pt.x = GET_X_LPARAM(lp);
+        hit.pt.y = GET_Y_LPARAM(lp);
+        ::SendMessageW(hWnd, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+        const int row = (hit.flags & LVHT_ONITEM) ? hit.iItem : -1;
+        if (row != self->m_nTipRow) {
+            self->HideTip();
+            self->m_nTipRow = row;
+            TRACKMOUSEEVENT track = {sizeof track, TME_HOVER | TME_LEAVE, hWnd, HOVER_DEFAULT};
+            ::TrackMouseEvent(&track);
+        }
+        break;
+    }
+    case WM_MOUSEHOVER:
+        if (self->m_nTipRow >= 0 && !self->m_bTipShown)
+            self->ShowTip();
+        break;
+    case WM_MOUSELEAVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_MOUSEWHEEL:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case WM_KEYDOWN:
+        // The row under the pointer may be another now; the next move asks.
+        self->HideTip();
+        self->m_nTipRow = -1;
+        break;
+    case WM_NCDESTROY:
+        if (self->m_hTip)
+            ::DestroyWindow(self->m_hTip);
+        self->m_hTip = nullptr;
+        self->m_nTipRow = -1;
+        self->m_bTipShown = false;
+        // A window made again for the same object is subclassed anew.
+        self->m_pListProc = nullptr;
+        break;
+    default:
+        break;
+    }
+    return ::CallWindowProcW(listProc, hWnd, msg, wp, lp);
+}
+
+void CListCtrl::ShowTip()
+{
+    // The parent answers as it answers Windows' list: the same notification.
+    std::vector<wchar_t> text(INFOTIPSIZE, L'\0');
+    NMLVGETINFOTIPW ask = {};
+    ask.hdr.hwndFrom = m_hWnd;
+    ask.hdr.idFrom = UINT_PTR(::GetDlgCtrlID(m_hWnd));
+    ask.hdr.code = LVN_GETINFOTIPW;
+    // The row's text is not cut short here: there is none to add to.
+    ask.dwFlags = LVGIT_UNFOLDED;
+    ask.pszText = text.data();
+    ask.cchTextMax = int(text.size());
+    ask.iItem = m_nTipRow;
+    ::SendMessageW(::GetParent(m_hWnd), WM_NOTIFY, ask.hdr.idFrom, reinterpret_cast<LPARAM>(&ask));
+    text.back() = L'\0';
+    if (!text[0])
+        return;
+
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = m_hWnd;
+    tool.uId = 1;
+    if (!m_hTip) {
+        m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+        if (!m_hTip)
+            return;
+        tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        ::SendMessageW(m_hTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        // A long path is folded, not cut off at the screen's edge.
+        ::SendMessageW(m_hTip, TTM_SETMAXTIPWIDTH, 0, ::GetSystemMetrics(SM_CXSCREEN) / 2);
+    }
+    tool.lpszText = text.data();
+    ::SendMessageW(m_hTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    // Below the pointer, where tips show.
+    POINT at;
+    ::GetCursorPos(&at);
+    at.y += ::GetSystemMetrics(SM_CYCURSOR) * 2 / 3;
+    ::SendMessageW(m_hTip, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+    ::SendMessageW(m_hTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    m_bTipShown = true;
+}
+
+void CListCtrl::HideTip()
+{
+    if (!m_bTipShown)
+        return;
+    m_bTipShown = false;
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = m_hWnd;
+    tool.uId = 1;
+    ::SendMessageW(m_hTip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
 }

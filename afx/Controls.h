@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -93,13 +94,17 @@ private:
     CWriterShared<Positions> m_pos;
 };
 
-// Supplies the texts of a virtual list's cells from the rows' data values.
+// Supplies the texts of a virtual list's cells from the rows' data values,
+// and each row's state image.
 class IListTextSource
 {
 public:
     virtual void GetCellText(int row, LPARAM data, int column, char* buf, int cb) = 0;
     // The same whole, for a list that shows UTF-16; by default the CP949 text.
     virtual std::wstring GetCellTextW(int row, LPARAM data, int column);
+    // The row's state image, one-based in the list's state image list; 0
+    // for none. Asked only with LVIS_STATEIMAGEMASK in the callback mask.
+    virtual int GetStateImage(int /*row*/, LPARAM /*data*/) { return 0; }
 
 protected:
     ~IListTextSource() = default;
@@ -116,6 +121,16 @@ public:
     DWORD GetExtendedStyle() const { return DWORD(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE)); }
     void SetExtendedStyle(DWORD style) { SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style); }
     void SetCallbackMask(UINT mask) { SendMessage(LVM_SETCALLBACKMASK, mask); }
+    // Which is LVSIL_STATE and the like; the list destroys it when it goes.
+    void SetImageList(HIMAGELIST images, int which)
+    {
+        SendMessage(LVM_SETIMAGELIST, which, reinterpret_cast<LPARAM>(images));
+    }
+    // Info tips: with LVS_EX_INFOTIP set, the parent answers LVN_GETINFOTIPW
+    // (or A) for the row under the resting pointer. Windows' list view asks
+    // by itself; Wine's has no info tips, so there a tip window of this
+    // list's asks in the same words.
+    void ShowInfoTips();
     int InsertColumn(int column, const char* caption, int format, int width, int subItem);
 
     // Rows in the store (the window may not show the newest ones yet).
@@ -129,6 +144,16 @@ public:
     void DeleteAllItems();
     // Repaints rows whose data changed.
     void RedrawItems(int first, int last) { SendMessage(LVM_REDRAWITEMS, first, last); }
+    // The rows' state images changed; from any thread, without waiting: the
+    // rows in view among them are repainted at the next flush.
+    void RedrawStateImagesDeferred(int first, int last);
+
+    // The first row shown, from nFrom on going nStep (1 or -1) and round at
+    // the ends, whose data value passes test; -1 when none does. Only on
+    // the window's thread.
+    int FindRow(int nFrom, int nStep, const std::function<bool(LPARAM)>& test) const;
+    // Selects the row alone and scrolls it into view.
+    void SelectRow(int row);
 
     void FlushDeferred() override;
     bool OnReflectedNotify(NMHDR* hdr, LRESULT* result) override;
@@ -139,7 +164,27 @@ private:
     // Wine's list view (see FlushDeferred).
     void GrowShownRows(int count);
 
+    // Repaints the state images in view that changed since the last flush.
+    void RedrawChangedStateImages();
+
+    // The tip of Wine's list (see ShowInfoTips).
+    static LRESULT CALLBACK TipProc(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp);
+    void ShowTip();
+    void HideTip();
+
+    struct ChangedRows
+    {
+        int nFirst = 0;
+        int nLast = -1;
+    };
+
     CWriterShared<std::vector<LPARAM>> m_rows;
+    CWriterShared<ChangedRows> m_changed;
     int m_nShown = 0;
     IListTextSource* m_pSource = nullptr;
+    HWND m_hTip = nullptr;
+    WNDPROC m_pListProc = nullptr;
+    // The row under the pointer whose tip is awaited or shown; -1 none.
+    int m_nTipRow = -1;
+    bool m_bTipShown = false;
 };

@@ -106,6 +106,9 @@ void CCollectJob::CommitEdit(MP3FileEntry& e, const MP3FileEntry& edited)
     std::lock_guard<std::mutex> lock(m_entryLock);
     CopyTagTexts(e, edited);
     e.nTailSum = 0;
+    // What the last pass made of the row may no longer hold: a song that
+    // lacked an album may have one now. The next pass tells.
+    e.SetOutcome(OUTCOME_NONE);
 }
 
 void CCollectJob::SetSource(const std::wstring& path)

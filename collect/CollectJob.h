@@ -115,7 +115,8 @@ public:
     // edit half made, nor texts an edit has already replaced and freed.
     std::mutex& EntryLock() { return m_entryLock; }
     // Puts an edit's tag texts into a row's entry, whole, and forgets the
-    // fingerprint of the file's last bytes, which are about to change.
+    // fingerprint of the file's last bytes, which are about to change, and
+    // what the last pass made of the row.
     void CommitEdit(MP3FileEntry& e, const MP3FileEntry& edited);
 
 private:

@@ -57,3 +57,20 @@ std::wstring CEntryColumns::GetCellTextW(int row, LPARAM data, int column)
                                                      FIELD_COMMENT};
     return column > 0 && column < COLUMN_COUNT ? e->WideText(kFields[column]) : std::wstring();
 }
+
+OutcomeImage ImageOfOutcome(PassOutcome outcome)
+{
+    switch (outcome) {
+    case OUTCOME_TRANSFERRED: return IMAGE_TRANSFERRED;
+    case OUTCOME_DUPLICATE: return IMAGE_DUPLICATE;
+    case OUTCOME_FAILED: return IMAGE_FAILED;
+    case OUTCOME_NOT_REACHED: return IMAGE_NOT_REACHED;
+    default: return IMAGE_NONE;
+    }
+}
+
+int CEntryColumns::GetStateImage(int /*row*/, LPARAM data)
+{
+    const auto* e = reinterpret_cast<const MP3FileEntry*>(data);
+    return e ? ImageOfOutcome(e->Outcome().outcome) : IMAGE_NONE;
+}

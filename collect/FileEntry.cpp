@@ -183,3 +183,37 @@ std::wstring MP3FileEntry::WideTargetPath() const
 {
     return m_target ? JoinPath(m_target->path, NameOfPath(m_path)) : std::wstring();
 }
+
+namespace {
+
+uint16_t OutcomeWord(PassOutcome outcome, PassReason reason)
+{
+    return uint16_t(outcome | (reason << 8));
+}
+
+} // namespace
+
+CPassOutcome MP3FileEntry::Outcome() const
+{
+    const uint16_t word = m_outcome.load(std::memory_order_acquire);
+    CPassOutcome o;
+    o.outcome = PassOutcome(word & 0xFF);
+    o.reason = PassReason(word >> 8);
+    return o;
+}
+
+void MP3FileEntry::SetOutcome(PassOutcome outcome, PassReason reason)
+{
+    m_outcome.store(OutcomeWord(outcome, reason), std::memory_order_release);
+}
+
+bool MP3FileEntry::ChangeOutcome(PassOutcome from, PassOutcome outcome, PassReason reason)
+{
+    uint16_t word = m_outcome.load(std::memory_order_relaxed);
+    do {
+        if ((word & 0xFF) != from)
+            return false;
+    } while (!m_outcome.compare_exchange_weak(word, OutcomeWord(outcome, reason), std::memory_order_acq_rel,
+                                              std::memory_order_relaxed));
+    return true;
+}

@@ -1,8 +1,11 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "collect/RowOutcome.h"
 
 // The tag texts of an entry, in the order the list shows them.
 enum EntryField { FIELD_ARTIST, FIELD_ALBUM, FIELD_TRACK, FIELD_TITLE, FIELD_GENRE, FIELD_YEAR, FIELD_COMMENT, FIELD_COUNT };
@@ -43,7 +46,10 @@ struct CTargetFolder
 //   the lock, any other thread copies them under it: a pointer Artist() and
 //   the like return is good until the next edit, and never kept past one;
 // - the target belongs to the organise pass: only the worker running it
-//   writes and reads it while it runs.
+//   writes it, under the entry lock, and reads it while it runs. The
+//   window's thread reads it under that lock (a row's tip names its target);
+// - the outcome is the pass's too, written by its worker; a tag edit sets it
+//   back to none under the entry lock. Any thread may read it, at once.
 // An entry is never copied whole: the tag dialog edits a copy of the tag
 // values alone (CopyTagTexts), never of the target the pass is writing.
 struct MP3FileEntry
@@ -56,6 +62,14 @@ struct MP3FileEntry
     int nGenre = 0;         // 0..255 from the tag, 255 none, -1 after an edit left none selected
     uint64_t nFileSize = 0; // bytes, when scanned
     uint32_t nTailSum = 0;  // TailSum of the file's last 128 bytes when scanned; 0 unknown or rewritten since
+
+    // What the last organise pass made of the row's song, and why where it
+    // stayed behind; none before a pass decided it and after a tag edit.
+    CPassOutcome Outcome() const;
+    void SetOutcome(PassOutcome outcome, PassReason reason = WHY_NONE);
+    // Sets it only where it is still `from`: a tag edit in between, which set
+    // it to none, wins. False then.
+    bool ChangeOutcome(PassOutcome from, PassOutcome outcome, PassReason reason = WHY_NONE);
 
     // The tag texts, CP949, zero-terminated; "" until set.
     const char* Artist() const { return Text(FIELD_ARTIST); }
@@ -109,6 +123,9 @@ struct MP3FileEntry
     void SetTarget(std::shared_ptr<const CTargetFolder> folder) { m_target = std::move(folder); }
 
 private:
+    // Outcome and reason in one word, so that a reader never sees one
+    // without the other. After nTailSum, where a 64-bit build has padding.
+    std::atomic<uint16_t> m_outcome{0};
     // The tag texts in EntryField order, each with its zero, behind a table
     // of where each starts; null while all are empty. After the table, where
     // the whole texts start: a second table, by EntryField, of UTF-8 texts

@@ -27,6 +27,9 @@ public:
     // entries and keeps them until it is reset or goes; the screen forgets
     // them first.
     virtual void ShowRow(const MP3FileEntry& entry) = 0;
+    // Rows nFirst..nLast, shown already, have a new outcome (what the pass
+    // made of them): a screen that shows outcomes draws them again.
+    virtual void ShowOutcomes(int /*nFirst*/, int /*nLast*/) {}
 
     // Waits up to nTimeoutMs for the screen to show everything written so
     // far. True when it does, or when it never will (no window any more).

@@ -42,6 +42,17 @@ bool MakeFolder(const std::wstring& path, std::vector<std::wstring>* pMade)
     return IsFolder(path);
 }
 
+// Why a row gets no target: the artist is looked at first, as its folder
+// comes first.
+PassReason ReasonOfTarget(TargetResult result, const std::string& artist, const std::wstring& wholeArtist)
+{
+    switch (result) {
+    case TARGET_TOO_LONG: return WHY_PATH_TOO_LONG;
+    case TARGET_UNREACHABLE: return WHY_UNREACHABLE_NAME;
+    default: return NamesFolders(artist.c_str(), wholeArtist, PLACEHOLDER_ARTIST) ? WHY_NO_ALBUM : WHY_NO_ARTIST;
+    }
+}
+
 } // namespace
 
 // The pass's file work, overlapped: the worker decides each row in row order
@@ -66,11 +77,12 @@ public:
     {
     }
 
-    // False once stopped.
+    // False once stopped. An empty dest: no destination was chosen.
     bool Decide(int nRow, MP3FileEntry* e, const std::wstring& dest)
     {
         Row row;
         row.nRow = nRow;
+        row.pEntry = e;
         row.outcome = e ? Decide(*e, dest, row) : CCollectJob::ROW_FAILED;
         if (row.outcome == CCollectJob::ROW_STOPPED)
             return false;
@@ -82,6 +94,9 @@ public:
     {
         return m_rows.ReportAll([this](Row& r) { return Report(r); });
     }
+
+    // The rows whose outcome the pass has reported, from the first on.
+    int EndedRows() const { return m_nEndedRows; }
 
     // The folders this pass made for rows it had not reported when it was
     // stopped, the last made first.
@@ -115,7 +130,10 @@ private:
     struct Row
     {
         int nRow;
+        MP3FileEntry* pEntry = nullptr;
         CCollectJob::RowOutcome outcome;
+        // Why a row decided as failed stays behind.
+        PassReason reason = WHY_NONE;
         CShownText targetText;
         std::shared_ptr<Transfer> transfer;
         bool IsReady() const { return !transfer || transfer->bPrepared; }
@@ -135,12 +153,27 @@ private:
             wholeArtist = e.WideText(FIELD_ARTIST);
             wholeAlbum = e.WideText(FIELD_ALBUM);
             nSum = e.nTailSum;
+            // Decided on these texts: an edit from now on leaves the row
+            // without an outcome (see End).
+            e.SetOutcome(OUTCOME_DECIDING);
+        }
+        if (dest.empty()) {
+            row.reason = WHY_NO_DESTINATION;
+            return CCollectJob::ROW_FAILED;
         }
         CTargetPath t;
-        if (MakeTargetPath(job.m_szDest, dest, artist.c_str(), album.c_str(), wholeArtist, wholeAlbum,
-                           e.FileName().c_str(), NameOfPath(e.WidePath()), t) != TARGET_OK)
+        const TargetResult made = MakeTargetPath(job.m_szDest, dest, artist.c_str(), album.c_str(), wholeArtist,
+                                                 wholeAlbum, e.FileName().c_str(), NameOfPath(e.WidePath()), t);
+        if (made != TARGET_OK) {
+            row.reason = ReasonOfTarget(made, artist, wholeArtist);
             return CCollectJob::ROW_FAILED;
-        e.SetTarget(job.TargetFolder(t));
+        }
+        std::shared_ptr<const CTargetFolder> folder = job.TargetFolder(t);
+        {
+            // The window's thread reads it for the row's tip.
+            std::lock_guard<std::mutex> lock(job.m_entryLock);
+            e.SetTarget(std::move(folder));
+        }
 
         auto transfer = std::make_shared<Transfer>();
         transfer->source = e.WidePath();
@@ -156,12 +189,15 @@ private:
         if (job.IsStopRequested())
             return CCollectJob::ROW_STOPPED;
         bool bNewFolder = false;
-        std::vector<std::wstring> made;
-        const bool bFolder = job.EnsureFolder(t.folder, bNewFolder, &made);
-        for (std::wstring& folder : made)
-            m_madeFolders.emplace_back(row.nRow, std::move(folder));
-        if (!bFolder)
+        std::vector<std::wstring> madeFolders;
+        const bool bFolder = job.EnsureFolder(t.folder, bNewFolder, &madeFolders);
+        const DWORD dwFolderError = bFolder ? 0 : ::GetLastError();
+        for (std::wstring& level : madeFolders)
+            m_madeFolders.emplace_back(row.nRow, std::move(level));
+        if (!bFolder) {
+            row.reason = ReasonOfFailure(CTransferError{STEP_MAKE_FOLDER, dwFolderError});
             return CCollectJob::ROW_FAILED;
+        }
 
         // In a folder of its own making the pass knows the names; one taken
         // there is rare, and the final name refuses it all the same.
@@ -234,6 +270,17 @@ private:
         return t.nSum == 0 || t.pEntry->nTailSum != t.nSum;
     }
 
+    // The row's outcome, kept in its entry and drawn again. A tag edited
+    // since the row was decided set it to none, and none it stays: the
+    // decision was made on the old tag.
+    void End(const Row& row, PassOutcome outcome, PassReason reason = WHY_NONE)
+    {
+        if (row.pEntry)
+            row.pEntry->ChangeOutcome(OUTCOME_DECIDING, outcome, reason);
+        m_nEndedRows = row.nRow + 1;
+        m_job.m_screen.ShowOutcomes(row.nRow, row.nRow);
+    }
+
     bool Report(Row& row)
     {
         CCollectJob& job = m_job;
@@ -244,9 +291,11 @@ private:
         switch (row.outcome) {
         case CCollectJob::ROW_DUPLICATE:
             ++job.m_nDuplicates;
+            End(row, OUTCOME_DUPLICATE);
             return true;
         case CCollectJob::ROW_FAILED:
             ++job.m_nFailed;
+            End(row, OUTCOME_FAILED, row.reason);
             return true;
         default:
             break;
@@ -258,6 +307,7 @@ private:
         if (!m_movers.WaitUntil(t.bPrepared) || job.IsStopRequested())
             return false;
         TransferResult result = t.prepared;
+        CTransferError error = t.copy.Error();
         if (result == TRANSFER_DONE && m_bCopy) {
             // A source whose tag was edited since its copy was made ahead is
             // copied again, as a one-by-one pass would copy it now.
@@ -265,9 +315,10 @@ private:
                 result = t.copy.Prepare(t.source, t.target, job.StopFlag(), t.check, false);
             if (result == TRANSFER_DONE)
                 result = t.copy.Commit(job.StopFlag());
+            error = t.copy.Error();
         } else if (result == TRANSFER_DONE) {
             bool bCopied = false;
-            result = CompleteMove(t.source, t.target, t.copy, job.StopFlag(), t.check, bCopied);
+            result = CompleteMove(t.source, t.target, t.copy, job.StopFlag(), t.check, bCopied, &error);
             m_bCopyMovesAhead = m_bCopyMovesAhead || bCopied;
         }
         Finish(t, result);
@@ -276,12 +327,14 @@ private:
             return false;
         case TRANSFER_FAILED:
             ++job.m_nFailed;
+            End(row, OUTCOME_FAILED, ReasonOfFailure(error));
             return true;
         case TRANSFER_DONE:
             break;
         }
         job.SetStatus(m_bCopy ? TEXT_COPIED_FORMAT : TEXT_MOVED_FORMAT, {TEXT_OPENING, source, row.targetText});
         ++job.m_nSucceeded;
+        End(row, OUTCOME_TRANSFERRED);
         return true;
     }
 
@@ -291,6 +344,7 @@ private:
     bool m_bCopyMovesAhead = false;
     // The last row whose report began.
     int m_nReachedRow = -1;
+    int m_nEndedRows = 0;
     // The folders this pass made, in the order made, with the row they were made for.
     std::vector<std::pair<int, std::wstring>> m_madeFolders;
     // Decided, not yet reported, in row order.
@@ -335,28 +389,37 @@ int CCollectJob::TransferFiles(int nMode)
     }
 
     // An empty destination would put the folders at the root of whatever
-    // drive is current, a place the user never chose.
+    // drive is current, a place the user never chose: every row fails.
     const std::wstring dest = LongPath(m_wstrDest);
-    const bool bHaveDest = !dest.empty();
     const int nCount = RowCount();
     m_knownFolders.clear();
     m_targetFolders.clear();
     m_nShownPercent = -1;
     SyncSizeIndex(true);
     m_targetSums.clear();
+    // A new pass replaces what the last one made of the rows.
+    for (int i = 0; i < nCount; ++i)
+        RowEntry(i)->SetOutcome(OUTCOME_NONE);
+    if (nCount > 0)
+        m_screen.ShowOutcomes(0, nCount - 1);
 
     std::vector<std::wstring> notReached;
+    int nEnded = 0;
     {
         CPassPipe pipe(*this, nMode, nCount);
         bool bGoing = true;
-        for (int i = 0; i < nCount && bGoing; ++i) {
-            MP3FileEntry* e = RowEntry(i);
-            bGoing = !IsStopRequested() && pipe.Decide(i, e && bHaveDest ? e : nullptr, dest);
-        }
+        for (int i = 0; i < nCount && bGoing; ++i)
+            bGoing = !IsStopRequested() && pipe.Decide(i, RowEntry(i), dest);
         if (bGoing && pipe.ReportAll())
             return 1;
         notReached = pipe.FoldersNotReached();
+        nEnded = pipe.EndedRows();
     }
+    // Stopped: the rows it did not finish, the one it was at included.
+    for (int i = nEnded; i < nCount; ++i)
+        RowEntry(i)->SetOutcome(OUTCOME_NOT_REACHED);
+    if (nEnded < nCount)
+        m_screen.ShowOutcomes(nEnded, nCount - 1);
     // The copies not made final went with the pipe; the folders made ahead
     // for rows the pass never reached go too, where nothing else came in.
     // Not once the job is abandoned: the next job may have found them and

@@ -45,42 +45,55 @@ struct CPreparedCopy::Impl
     // The source's times when it was copied: any write since changes one.
     LARGE_INTEGER written = {};
     LARGE_INTEGER changed = {};
+    CTransferError error;
+
+    // Keeps why the step failed; the error code is read before anything
+    // else (a handle closing) can replace it.
+    TransferResult Fail(TransferStep step, DWORD dwCode = ::GetLastError())
+    {
+        error = CTransferError{step, dwCode};
+        return TRANSFER_FAILED;
+    }
 
     // The source's bytes, time and attributes into a new temporary.
     TransferResult Write(const std::atomic<bool>& stop)
     {
         temp.reset();
+        error = CTransferError();
         std::wstring folder, name;
         if (!SplitTarget(target, folder, name))
-            return TRANSFER_FAILED;
+            return Fail(STEP_NAME_TARGET, ERROR_INVALID_NAME);
         CHandle src(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!src.IsValid())
-            return TRANSFER_FAILED;
+            return Fail(STEP_READ_SOURCE);
         // Only the times and attributes: the full handle information also asks
         // for the volume's serial number, which under Wine is a round trip to
         // another process for every file copied.
         FILE_BASIC_INFO info;
         if (!::GetFileInformationByHandleEx(src, FileBasicInfo, &info, sizeof info))
-            return TRANSFER_FAILED;
+            return Fail(STEP_READ_SOURCE);
         if (check == TARGET_CHECK_FIRST && ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
-            return TRANSFER_FAILED;
+            return Fail(STEP_NAME_TARGET, ERROR_FILE_EXISTS);
 
         std::unique_ptr<CTempFile> file(new CTempFile);
         if (!file->Create(folder, name))
-            return TRANSFER_FAILED;
+            return Fail(STEP_WRITE_TARGET);
         char buf[COPY_CHUNK];
         for (;;) {
             if (stop)
                 return TRANSFER_STOPPED;
             DWORD nRead = 0;
             if (!::ReadFile(src, buf, COPY_CHUNK, &nRead, nullptr))
-                return TRANSFER_FAILED;
+                return Fail(STEP_READ_SOURCE);
             if (nRead == 0)
                 break;
             DWORD nWritten = 0;
-            if (!::WriteFile(file->Handle(), buf, nRead, &nWritten, nullptr) || nWritten != nRead)
-                return TRANSFER_FAILED;
+            if (!::WriteFile(file->Handle(), buf, nRead, &nWritten, nullptr))
+                return Fail(STEP_WRITE_TARGET);
+            // A write cut short ran out of room.
+            if (nWritten != nRead)
+                return Fail(STEP_WRITE_TARGET, ERROR_DISK_FULL);
         }
         FILETIME written;
         written.dwLowDateTime = info.LastWriteTime.LowPart;
@@ -97,6 +110,11 @@ struct CPreparedCopy::Impl
 CPreparedCopy::CPreparedCopy() : m_p(new Impl) {}
 
 CPreparedCopy::~CPreparedCopy() = default;
+
+const CTransferError& CPreparedCopy::Error() const
+{
+    return m_p->error;
+}
 
 bool CPreparedCopy::IsPrepared() const
 {
@@ -135,9 +153,12 @@ TransferResult CPreparedCopy::Commit(const std::atomic<bool>& stop)
             return r;
         named = m_p->temp->MoveInto(m_p->target, m_p->bFlush);
     }
+    const DWORD dwNameError = ::GetLastError();
     m_p->temp.reset();
+    if (named == CTempFile::NAME_TAKEN)
+        return m_p->Fail(STEP_NAME_TARGET, ERROR_FILE_EXISTS);
     if (named != CTempFile::NAMED)
-        return TRANSFER_FAILED;
+        return m_p->Fail(STEP_NAME_TARGET, dwNameError);
     const DWORD kept = m_p->dwAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (kept & ~FILE_ATTRIBUTE_ARCHIVE)
@@ -154,33 +175,45 @@ TransferResult SafeCopyFile(const std::wstring& source, const std::wstring& targ
 }
 
 TransferResult CompleteMove(const std::wstring& source, const std::wstring& target, CPreparedCopy& copy,
-                            const std::atomic<bool>& stop, TargetCheck check, bool& bCopied)
+                            const std::atomic<bool>& stop, TargetCheck check, bool& bCopied, CTransferError* pError)
 {
+    CTransferError unasked;
+    CTransferError& error = pError ? *pError : unasked;
     bCopied = false;
     // A source written since its copy was made ahead (a tag edit) is copied
     // again: the move must not take the edit away with the source.
     if (copy.IsPrepared() && !copy.SourceUnchanged()) {
         const TransferResult r = copy.Prepare(source, target, stop, check, true);
-        if (r != TRANSFER_DONE)
+        if (r != TRANSFER_DONE) {
+            error = copy.Error();
             return r;
+        }
     }
     if (!copy.IsPrepared()) {
         if (::MoveFileExW(source.c_str(), target.c_str(), 0))
             return TRANSFER_DONE;
-        if (::GetLastError() != ERROR_NOT_SAME_DEVICE)
+        const DWORD dwError = ::GetLastError();
+        if (dwError != ERROR_NOT_SAME_DEVICE) {
+            error = CTransferError{STEP_RENAME, dwError};
             return TRANSFER_FAILED;
+        }
         bCopied = true;
         // The source goes only once its copy is on the disk: a power cut just
         // after the delete must not take both.
         const TransferResult r = copy.Prepare(source, target, stop, check, true);
-        if (r != TRANSFER_DONE)
+        if (r != TRANSFER_DONE) {
+            error = copy.Error();
             return r;
+        }
     }
     const TransferResult r = copy.Commit(stop);
-    if (r != TRANSFER_DONE)
+    if (r != TRANSFER_DONE) {
+        error = copy.Error();
         return r;
+    }
     if (::DeleteFileW(source.c_str()))
         return TRANSFER_DONE;
+    error = CTransferError{STEP_REMOVE_SOURCE, ::GetLastError()};
     // The source cannot go (locked, read-only): undo the copy, so the move
     // failed as a whole and the file does not exist twice.
     ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <atomic>
 #include <memory>
 #include <string>
@@ -7,6 +9,29 @@
 // appears under its final name before it is complete, never replaces an
 // existing file, and a source is removed only after its copy is complete.
 enum TransferResult { TRANSFER_DONE, TRANSFER_FAILED, TRANSFER_STOPPED };
+
+// Why a transfer failed: the step that failed and the system's error code of
+// that step (GetLastError), so that the user can be told what to fix.
+enum TransferStep {
+    STEP_NONE,
+    // Opening or reading the source.
+    STEP_READ_SOURCE,
+    // The target's folders, made before the transfer by its caller.
+    STEP_MAKE_FOLDER,
+    // Making or writing the copy beside the target.
+    STEP_WRITE_TARGET,
+    // Giving the copy the target's name, or finding the name taken first.
+    STEP_NAME_TARGET,
+    // A move's rename within one volume.
+    STEP_RENAME,
+    // Taking a moved file's source away once its copy stands.
+    STEP_REMOVE_SOURCE,
+};
+struct CTransferError
+{
+    TransferStep step = STEP_NONE;
+    DWORD dwCode = 0;
+};
 
 // When a taken target name is found out. The final rename never replaces a
 // file either way; looking first spares copying a file in vain, at the price
@@ -49,6 +74,8 @@ public:
     // Names the prepared copy, never replacing a file; nothing stands under
     // the target's name before.
     TransferResult Commit(const std::atomic<bool>& stop);
+    // Why the last Prepare or Commit failed.
+    const CTransferError& Error() const;
 
 private:
     struct Impl;
@@ -58,9 +85,11 @@ private:
 // A move made final: a rename where source and target share a volume;
 // otherwise the copy (prepared ahead, or made now) is named and the source
 // deleted. bCopied tells that a copy was made here because the volumes
-// differ. A source is renamed or deleted only here.
+// differ. A source is renamed or deleted only here. A failure is told in
+// *pError where given.
 TransferResult CompleteMove(const std::wstring& source, const std::wstring& target, CPreparedCopy& copy,
-                            const std::atomic<bool>& stop, TargetCheck check, bool& bCopied);
+                            const std::atomic<bool>& stop, TargetCheck check, bool& bCopied,
+                            CTransferError* pError = nullptr);
 
 // True when both files can be read and hold the same bytes. Stops reading
 // at the first difference; a stop request gives false.

@@ -159,6 +159,12 @@ bool NamesFolderLevels(const char* text, const char* placeholder)
     return bHasName;
 }
 
+bool NamesFolders(const char* text, const std::wstring& whole, const char* placeholder)
+{
+    std::vector<std::wstring> levels;
+    return NamesFolderLevels(text, placeholder) && AddFolderLevels(whole, levels);
+}
+
 bool IsOrdinaryName(const std::wstring& name)
 {
     if (name.empty() || IsTrimmed(name.back()) || DeviceEnd(name) != std::wstring::npos)

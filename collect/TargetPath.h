@@ -8,6 +8,10 @@
 // the file would land a level too high. A level of dots alone ("..") would
 // lead out of the destination; such a text is refused too.
 bool NamesFolderLevels(const char* text, const char* placeholder);
+// An artist's or album's CP949 text and its whole text name a folder level
+// as MakeTargetPath takes them: neither the placeholder nor dots, nor '?'
+// and blanks alone.
+bool NamesFolders(const char* text, const std::wstring& whole, const char* placeholder);
 
 enum TargetResult {
     TARGET_OK,

@@ -59,6 +59,27 @@ inline constexpr char TEXT_MOVED_FORMAT[] = "%s\r\n[%s] 에서\r\n[%s] 으로 �
 inline constexpr char TEXT_SUMMARY_FORMAT[] =
     "%s\r\n작업완료\r\n총 파일 수 : %d 개, 성공 : %d 개, 중복파일 : %d개, 실패 : %d 개";
 
+// The tip of a row the last pass did not transfer: what became of its song,
+// one sentence; %s names the file that holds its name, or the folder that
+// could not be made. The first row that stayed behind adds the hint.
+inline constexpr char TEXT_TIP_DUPLICATE[] = "같은 노래가 이미 대상 폴더에 있어 원래 자리에 두었습니다.";
+inline constexpr char TEXT_TIP_NOT_REACHED[] = "작업이 중지되어 이 파일은 처리하지 못했습니다.";
+inline constexpr char TEXT_TIP_NO_ARTIST[] = "가수 태그가 없어 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_NO_ALBUM[] = "앨범 태그가 없어 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_NAME_TAKEN_FORMAT[] = "같은 이름의 다른 파일이 이미 있어 정리하지 못했습니다 : %s";
+inline constexpr char TEXT_TIP_NO_FOLDER_FORMAT[] = "폴더를 만들 수 없어 정리하지 못했습니다 : %s";
+inline constexpr char TEXT_TIP_PATH_TOO_LONG[] = "대상 경로가 너무 길어 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_UNREACHABLE_NAME[] = "다른 프로그램이 열 수 없는 파일 이름이라 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_NO_DESTINATION[] = "복사 또는 이동할 폴더가 정해지지 않아 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_SOURCE_GONE[] = "목록에 넣은 뒤 파일이 없어져 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_SOURCE_IN_USE[] = "다른 프로그램이 파일을 사용 중이라 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_SOURCE_UNREADABLE[] = "파일을 읽을 수 없어 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_DISK_FULL[] = "대상 디스크에 빈 공간이 없어 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_TARGET_REFUSED[] = "대상 폴더에 파일을 쓸 수 없어 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_SOURCE_KEPT[] = "원본 파일을 옮기거나 지울 수 없어 그대로 두었습니다.";
+inline constexpr char TEXT_TIP_OTHER[] = "알 수 없는 오류로 정리하지 못했습니다.";
+inline constexpr char TEXT_TIP_NEXT_HINT[] = " (F8: 다음 실패 파일, Shift+F8: 이전 실패 파일)";
+
 // What an entry shows for an empty tag field; written back as empty.
 inline constexpr char PLACEHOLDER_ARTIST[] = "no artist";
 inline constexpr char PLACEHOLDER_ALBUM[] = "no album";

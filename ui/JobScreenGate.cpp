@@ -41,6 +41,11 @@ void CJobScreenGate::ShowRow(const MP3FileEntry& entry)
     Pass([&entry](IJobScreen& s) { s.ShowRow(entry); });
 }
 
+void CJobScreenGate::ShowOutcomes(int nFirst, int nLast)
+{
+    Pass([nFirst, nLast](IJobScreen& s) { s.ShowOutcomes(nFirst, nLast); });
+}
+
 bool CJobScreenGate::TrySync(UINT nTimeoutMs)
 {
     // A close waits for this at most nTimeoutMs: the wait is a message with

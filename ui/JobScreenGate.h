@@ -22,6 +22,7 @@ public:
     void ShowProgress(int nPos) override;
     void ShowProgressText(const char* text) override;
     void ShowRow(const MP3FileEntry& entry) override;
+    void ShowOutcomes(int nFirst, int nLast) override;
     bool TrySync(UINT nTimeoutMs) override;
     HWND Owner() const override;
 

@@ -11,6 +11,7 @@
 #include "tag/SongSave.h"
 #include "tag/SongTag.h"
 #include "ui/ModifyTagDlg.h"
+#include "ui/OutcomeIcons.h"
 
 namespace {
 
@@ -23,6 +24,9 @@ const Entry kMessageMap[] = {
     Entry::Clicked(IDC_BTN_STOP, &CWorkDialog::OnBnClickedStop),
     Entry::Clicked(IDC_BTN_WORK_EXIT, &CWorkDialog::OnBnClickedExit),
     Entry::Notify(IDC_FILE_LIST, NM_DBLCLK, &CWorkDialog::OnNMDblclkFileList),
+    Entry::Notify(IDC_FILE_LIST, LVN_KEYDOWN, &CWorkDialog::OnListKeyDown),
+    Entry::Notify(IDC_FILE_LIST, LVN_GETINFOTIPW, &CWorkDialog::OnListGetInfoTipW),
+    Entry::Notify(IDC_FILE_LIST, LVN_GETINFOTIPA, &CWorkDialog::OnListGetInfoTipA),
     Entry::Clicked(IDC_BTN_ADD_LIST, &CWorkDialog::OnBnClickedAddList),
 };
 
@@ -94,10 +98,16 @@ void CWorkDialog::InitControls()
 
     m_listFiles.SetTextSource(&m_columnTexts);
     // Rows never show a focus rectangle: the dialog is asked for it and
-    // never supplies it.
-    m_listFiles.SetCallbackMask(LVIS_FOCUSED);
+    // never supplies it. Their state images are what the last pass made of
+    // their songs, drawn for the screen's dots per inch.
+    m_listFiles.SetCallbackMask(LVIS_FOCUSED | LVIS_STATEIMAGEMASK);
+    HDC screen = ::GetDC(nullptr);
+    const int nDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    m_listFiles.SetImageList(MakeOutcomeImages(OutcomeIconSize(nDpi)), LVSIL_STATE);
     m_listFiles.SetExtendedStyle(m_listFiles.GetExtendedStyle() | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT |
                                  LVS_EX_INFOTIP);
+    m_listFiles.ShowInfoTips();
 
     m_listFont.reset(::CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGEUL_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -263,6 +273,71 @@ void CWorkDialog::OnNMDblclkFileList(NMHDR* pNMHDR, LRESULT* pResult)
     if (nItem != -1)
         EditRowTag(nItem);
     *pResult = 0;
+}
+
+void CWorkDialog::OnListKeyDown(NMHDR* pNMHDR, LRESULT* pResult)
+{
+    *pResult = 0;
+    if (reinterpret_cast<NMLVKEYDOWN*>(pNMHDR)->wVKey == VK_F8)
+        GoToStayedBehind(::GetKeyState(VK_SHIFT) < 0);
+}
+
+namespace {
+
+bool StayedBehind(LPARAM data)
+{
+    const auto* e = reinterpret_cast<const MP3FileEntry*>(data);
+    return e && e->Outcome().outcome == OUTCOME_FAILED;
+}
+
+} // namespace
+
+void CWorkDialog::GoToStayedBehind(bool bBack)
+{
+    const int nSelected = int(m_listFiles.SendMessage(LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+    const int nStep = bBack ? -1 : 1;
+    // With none selected, from the first row on (or the last one back).
+    const int nFrom = nSelected < 0 ? (bBack ? -1 : 0) : nSelected + nStep;
+    const int nRow = m_listFiles.FindRow(nFrom, nStep, StayedBehind);
+    if (nRow >= 0)
+        m_listFiles.SelectRow(nRow);
+}
+
+std::wstring CWorkDialog::RowTip(int nRow)
+{
+    const MP3FileEntry* e = RowEntry(nRow);
+    if (!e)
+        return std::wstring();
+    const CPassOutcome outcome = e->Outcome();
+    std::wstring target;
+    if (outcome.outcome == OUTCOME_FAILED) {
+        // The pass writes the target under the lock.
+        std::lock_guard<std::mutex> lock(Job().EntryLock());
+        target = PlainPath(e->WideTargetPath());
+    }
+    const bool bFirst = outcome.outcome == OUTCOME_FAILED && m_listFiles.FindRow(0, 1, StayedBehind) == nRow;
+    return OutcomeTip(outcome, target, bFirst);
+}
+
+// Windows' list asks in the window's own form, Unicode; the same answer
+// either way. A tip for the row replaces the row's own text, which Windows
+// puts there first when the row shows it cut short.
+void CWorkDialog::OnListGetInfoTipW(NMHDR* pNMHDR, LRESULT* pResult)
+{
+    *pResult = 0;
+    auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(pNMHDR);
+    const std::wstring text = RowTip(tip->iItem);
+    if (!text.empty() && tip->pszText && tip->cchTextMax > 0)
+        lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+}
+
+void CWorkDialog::OnListGetInfoTipA(NMHDR* pNMHDR, LRESULT* pResult)
+{
+    *pResult = 0;
+    auto* tip = reinterpret_cast<NMLVGETINFOTIPA*>(pNMHDR);
+    const std::wstring text = RowTip(tip->iItem);
+    if (!text.empty() && tip->pszText && tip->cchTextMax > 0)
+        lstrcpynA(tip->pszText, TextFromWide(text).c_str(), tip->cchTextMax);
 }
 
 void CWorkDialog::EditRowTag(int nItem)

@@ -72,9 +72,19 @@ public:
     void OnBnClickedStop();
     void OnBnClickedExit();
     void OnNMDblclkFileList(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnListKeyDown(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnListGetInfoTipW(NMHDR* pNMHDR, LRESULT* pResult);
+    void OnListGetInfoTipA(NMHDR* pNMHDR, LRESULT* pResult);
     void OnBnClickedAddList();
 
     void EditRowTag(int nItem);
+    // Selects and shows the next row whose song stayed behind in the last
+    // pass (the one before with bBack), after the selected row, round at
+    // the ends: F8 and Shift+F8. Nothing when none did.
+    void GoToStayedBehind(bool bBack);
+    // The tip of a row: what became of its song, where it was not
+    // transferred; the first that stayed behind also says F8 leads on.
+    std::wstring RowTip(int nRow);
 
     // The job's screen, over the controls; see IJobScreen.
     void ShowStatus(const char* text) override { m_staticStatus.SetWindowText(text); }
@@ -96,6 +106,7 @@ public:
     void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
     void ShowProgressText(const char* text) override { m_staticProgress.SetWindowText(text); }
     void ShowRow(const MP3FileEntry& entry) override;
+    void ShowOutcomes(int nFirst, int nLast) override { m_listFiles.RedrawStateImagesDeferred(nFirst, nLast); }
     // The entry a row of the list shows, or null.
     MP3FileEntry* RowEntry(int nRow) const;
     bool TrySync(UINT nTimeoutMs) override { return WaitControlsFlushed(nTimeoutMs); }

@@ -62,6 +62,12 @@ void CJobTestDialog::ShowRow(const MP3FileEntry& entry)
     m_list.InsertItem(m_list.GetItemCount(), reinterpret_cast<LPARAM>(&entry));
 }
 
+void CJobTestDialog::ShowOutcomes(int nFirst, int nLast)
+{
+    if (m_onOutcomes)
+        m_onOutcomes(nFirst, nLast);
+}
+
 // ---- fixture ----------------------------------------------------------------
 
 namespace {

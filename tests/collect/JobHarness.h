@@ -53,6 +53,7 @@ public:
     void ShowProgress(int nPos) override { m_progress.SetPos(nPos); }
     void ShowProgressText(const char* text) override { m_progressText.SetWindowText(text); }
     void ShowRow(const MP3FileEntry& entry) override;
+    void ShowOutcomes(int nFirst, int nLast) override;
     bool TrySync(UINT nTimeoutMs) override { return WaitControlsFlushed(nTimeoutMs); }
     HWND Owner() const override { return m_hWnd; }
 
@@ -62,6 +63,9 @@ public:
     CRecordingStatic m_progressText;
     CRecordingStatic m_paths;
     CEntryColumns m_columns;
+    // Told on the worker of the rows given a new outcome: a test acts at a
+    // row's end through it.
+    std::function<void(int nFirst, int nLast)> m_onOutcomes;
 };
 
 using testing_support::Question;

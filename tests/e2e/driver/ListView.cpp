@@ -108,6 +108,48 @@ int ListView::SelectedRow() const
     return static_cast<int>(Ask(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, -1));
 }
 
+int ListView::StateImage(int row) const
+{
+    if (!Exists())
+        return -1;
+    const LRESULT state = Ask(LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK, -1);
+    return state < 0 ? -1 : static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+std::wstring ListView::HoverTip(int row, DWORD timeoutMs) const
+{
+    RECT r = {};
+    if (!RowRect(row, &r))
+        return L"";
+    // A tip of the program's that is on screen, with its text.
+    const DWORD pid = ProcessId();
+    const auto shownTip = [pid](std::wstring& text) {
+        WindowQuery q;
+        q.processId = pid;
+        q.className = "tooltips_class32";
+        for (const Window& w : FindTopWindows(q)) {
+            text = w.WideText();
+            if (!text.empty())
+                return true;
+        }
+        return false;
+    };
+    // Off the list, onto its parent just above it, until no tip shows: the
+    // program then sees the pointer come to the row and rest there.
+    RECT box = {};
+    ::GetWindowRect(Handle(), &box);
+    ::SetCursorPos(box.left + 4, box.top - 4);
+    std::wstring text;
+    WaitUntil([&] { return !shownTip(text); }, "no tip", 5000);
+    POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ClientToScreen(Handle(), &at);
+    ::SetCursorPos(at.x, at.y);
+    text.clear();
+    if (!WaitUntil([&] { return shownTip(text); }, "a tip", timeoutMs))
+        return L"";
+    return text;
+}
+
 Check ListView::RowRect(int row, RECT* rect) const
 {
     if (!Exists())

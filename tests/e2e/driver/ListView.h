@@ -25,6 +25,13 @@ public:
     std::vector<std::string> RowTexts(int row) const;
     // The first selected row, or -1.
     int SelectedRow() const;
+    // The row's state image (LVIS_STATEIMAGEMASK): one-based, 0 for none;
+    // -1 when the list cannot be asked.
+    int StateImage(int row) const;
+    // Takes the real pointer off the list, then rests it on the row, and
+    // returns the text of the tip the program shows for it: "" when none
+    // shows within timeoutMs.
+    std::wstring HoverTip(int row, DWORD timeoutMs = kWait) const;
     // The row's label rectangle in the list's client coordinates, after
     // scrolling it into view.
     Check RowRect(int row, RECT* rect) const;
