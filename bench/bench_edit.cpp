@@ -110,21 +110,28 @@ void Pump()
     }
 }
 
+struct CFind
+{
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindTagDialogProc(HWND w, LPARAM p)
+{
+    auto* f = reinterpret_cast<CFind*>(p);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    if (owner == f->pid && ::IsWindowVisible(w) && ::GetDlgItem(w, IDC_BTN_SAVE)) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindTagDialog(DWORD pid)
 {
-    struct Find { DWORD pid; HWND found; } find{pid, nullptr};
-    ::EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* f = reinterpret_cast<Find*>(p);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(w, &owner);
-            if (owner == f->pid && ::IsWindowVisible(w) && ::GetDlgItem(w, IDC_BTN_SAVE)) {
-                f->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&find));
+    CFind find{pid, nullptr};
+    ::EnumWindows(FindTagDialogProc, reinterpret_cast<LPARAM>(&find));
     return find.found;
 }
 
