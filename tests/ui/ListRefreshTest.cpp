@@ -19,43 +19,6 @@ using namespace ui_test;
 
 namespace {
 
-// The pixels of a window, frame included, as they stand now.
-std::vector<DWORD> Pixels(HWND hWnd)
-{
-    RECT r;
-    ::GetWindowRect(hWnd, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = ::GetWindowDC(hWnd);
-    HDC mem = ::CreateCompatibleDC(screen);
-    HBITMAP bmp = ::CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(mem, bmp);
-    ::BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    std::vector<DWORD> out(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size_t(w) * h);
-    ::SelectObject(mem, old);
-    ::DeleteObject(bmp);
-    ::DeleteDC(mem);
-    ::ReleaseDC(hWnd, screen);
-    return out;
-}
-
-int CountDifferent(const std::vector<DWORD>& a, const std::vector<DWORD>& b)
-{
-    if (a.size() != b.size())
-        return -1;
-    int n = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        n += a[i] != b[i];
-    return n;
-}
-
 class ListRefreshTest : public WorkDialogTest
 {
 protected:

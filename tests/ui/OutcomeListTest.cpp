@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <numeric>
 #include <set>
 #include <thread>
 
@@ -155,31 +154,8 @@ TEST_F(OutcomeListTest, OutcomesFromTheWorkerRepaintTheRowsInView)
     }
     Flush();
     ::UpdateWindow(List());
-    // The rows' first column, where the pictures are, as it stands now.
-    const auto pixels = [this] {
-        RECT r;
-        ::GetClientRect(List(), &r);
-        const int w = 40, h = r.bottom;
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        HDC dc = ::GetDC(List());
-        HDC mem = ::CreateCompatibleDC(dc);
-        HBITMAP bmp = ::CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = ::SelectObject(mem, bmp);
-        ::BitBlt(mem, 0, 0, w, h, dc, 0, 0, SRCCOPY);
-        std::vector<DWORD> out(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size_t(w) * h);
-        ::SelectObject(mem, old);
-        ::DeleteObject(bmp);
-        ::DeleteDC(mem);
-        ::ReleaseDC(List(), dc);
-        return out;
-    };
+    // The rows' first column, where the pictures are (past the frame), as it stands now.
+    const auto pixels = [this] { return Pixels(List(), 42); };
     const std::vector<DWORD> before = pixels();
 
     const PassOutcome kinds[] = {OUTCOME_TRANSFERRED, OUTCOME_DUPLICATE, OUTCOME_FAILED, OUTCOME_NOT_REACHED};
@@ -194,12 +170,8 @@ TEST_F(OutcomeListTest, OutcomesFromTheWorkerRepaintTheRowsInView)
     ::UpdateWindow(List());
     const std::vector<DWORD> refreshed = pixels();
     ::RedrawWindow(List(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    const auto differing = [](const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
-        return a.size() != b.size() ? -1 : int(std::inner_product(a.begin(), a.end(), b.begin(), 0, std::plus<int>(),
-                                                                  std::not_equal_to<DWORD>()));
-    };
-    EXPECT_LT(0, differing(before, refreshed)) << "the pictures came";
-    EXPECT_EQ(0, differing(pixels(), refreshed));
+    EXPECT_LT(0, CountDifferent(before, refreshed)) << "the pictures came";
+    EXPECT_EQ(0, CountDifferent(pixels(), refreshed));
 }
 
 // The pictures for the screen: their size follows its dots per inch; round,

@@ -1,5 +1,7 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include <algorithm>
+
 #include "afx/WidePath.h"
 
 #include "res/resource.h"
@@ -120,6 +122,43 @@ std::string PromptPaths()
 {
     return "mp3 가 존재하는 경로 : mp3 파일이 존재하는 경로를 지정하여 주십시오\r\n"
            "이동 및 복사를 할 경로 : mp3파일을 복사 또는 옮길 경로를 지정하여 주십시오";
+}
+
+std::vector<DWORD> Pixels(HWND hWnd, int width)
+{
+    RECT r;
+    ::GetWindowRect(hWnd, &r);
+    const int h = r.bottom - r.top;
+    const int w = width > 0 ? std::min<int>(width, r.right - r.left) : r.right - r.left;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = ::GetWindowDC(hWnd);
+    HDC mem = ::CreateCompatibleDC(screen);
+    HBITMAP bmp = ::CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    ::BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    std::vector<DWORD> out(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + size_t(w) * h);
+    ::SelectObject(mem, old);
+    ::DeleteObject(bmp);
+    ::DeleteDC(mem);
+    ::ReleaseDC(hWnd, screen);
+    return out;
+}
+
+int CountDifferent(const std::vector<DWORD>& a, const std::vector<DWORD>& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int n = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        n += a[i] != b[i];
+    return n;
 }
 
 } // namespace ui_test

@@ -72,4 +72,10 @@ private:
 // The path line as the dialog writes it before any folder is chosen.
 std::string PromptPaths();
 
+// The pixels of a window, frame included, as they stand now; with width,
+// only that many columns from its left edge.
+std::vector<DWORD> Pixels(HWND hWnd, int width = 0);
+// How many pixels two pictures of one window differ by (-1: other sizes).
+int CountDifferent(const std::vector<DWORD>& a, const std::vector<DWORD>& b);
+
 } // namespace ui_test
