@@ -120,10 +120,11 @@ CTempFile::Named CTempFile::Rename(const std::wstring& target)
         return NOT_NAMED;
     if (!name.empty()) {
         if (SetInfo(FileRenameInfo, name.data(), name.size())) {
-            // The file now stands under the target's name; a failed close
-            // removes it from there.
+            // The file now stands under the target's name. A new file whose
+            // close fails is removed from there; a replacement is kept: the
+            // file it replaced is gone, and this one is the song now.
             m_strPath = target;
-            if (!CloseFile())
+            if (!CloseFile() && !bReplace)
                 return NOT_NAMED;
             m_bKeep = true;
             return NAMED;
