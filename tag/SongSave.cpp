@@ -356,14 +356,27 @@ bool CopyRange(HANDLE from, uint64_t begin, uint64_t end, HANDLE to, Bytes& buff
     return true;
 }
 
-// The tag of a file, when it has one the reader reads: its place and bytes.
-bool ReadFileTag(HANDLE hFile, uint64_t nFileSize, bool bHasRecord, CID3v2Place& place, Bytes& tag)
+// The tag of a file, when it has one the reader reads: its place, bytes and
+// fields.
+bool ReadFileTag(HANDLE hFile, uint64_t nFileSize, bool bHasRecord, CID3v2Place& place, Bytes& tag,
+                 CID3v2Fields& now)
 {
     if (!FindID3v2(hFile, nFileSize, bHasRecord, place) || place.nSize > HEADER_SIZE + MAX_BODY + HEADER_SIZE)
         return false;
     tag.resize(size_t(place.nSize));
-    CID3v2Fields now;
     return ReadAt(hFile, place.nOffset, tag.data(), DWORD(tag.size())) && ParseID3v2(tag.data(), tag.size(), now);
+}
+
+// BuildTag, its failures false with out empty.
+bool EditParsed(const unsigned char* tag, const CID3v2Fields& now, const CSongEdit& edit, Bytes& out)
+{
+    try {
+        if (BuildTag(tag, now, edit, out))
+            return true;
+    } catch (const std::exception&) {
+    }
+    out.clear();
+    return false;
 }
 
 // The new file: the old one's bytes with the new tag in the old one's place
@@ -413,25 +426,28 @@ bool Save(const std::wstring& longPath, const CSongEdit& edit)
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid())
         return false;
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file, &size))
-        return false;
-    const uint64_t nFileSize = uint64_t(size.QuadPart);
-    unsigned char record[RECORD_SIZE];
-    const bool bHasRecord = nFileSize >= RECORD_SIZE && ReadAt(file, nFileSize - RECORD_SIZE, record, RECORD_SIZE) &&
-                            std::memcmp(record, "TAG", 3) == 0;
     CMP3Info old;
     old.ReadTagFrom(file, longPath);
+    // The record's read learned the size, but of a file shorter than it.
+    uint64_t nFileSize = old.m_nFileSize;
+    LARGE_INTEGER size;
+    if (!nFileSize) {
+        if (!::GetFileSizeEx(file, &size))
+            return false;
+        nFileSize = uint64_t(size.QuadPart);
+    }
+    const bool bHasRecord = (old.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
     CMP3Info v1 = RecordOf(edit, old);
     CID3v2Place place;
     Bytes oldTag, newTag;
-    if (!ReadFileTag(file, nFileSize, bHasRecord, place, oldTag)) {
+    CID3v2Fields now;
+    if (!ReadFileTag(file, nFileSize, bHasRecord, place, oldTag, now)) {
         // No tag, or one the reader counts as none: the record alone, in
         // place, as ever.
         file.Close();
         return v1.WriteTag(longPath, false, false);
     }
-    if (!EditID3v2(oldTag.data(), oldTag.size(), edit, newTag))
+    if (!EditParsed(oldTag.data(), now, edit, newTag))
         return false;
 
     // Under Wine a program run by root opens a read-only file for writing;
@@ -445,6 +461,7 @@ bool Save(const std::wstring& longPath, const CSongEdit& edit)
     // place leaves it beside the song.
     if (!temp.Create(longPath.substr(0, sep), longPath.substr(sep + 1), true, FILE_ATTRIBUTE_HIDDEN))
         return false;
+    unsigned char record[RECORD_SIZE];
     v1.RenderRecord(record);
     const uint64_t audioEnd = nFileSize - (bHasRecord ? uint64_t(RECORD_SIZE) : 0);
     if (!WriteNewFile(file, audioEnd, place, newTag, record, temp.Handle()))
@@ -474,14 +491,7 @@ bool EditID3v2(const unsigned char* tag, size_t size, const CSongEdit& edit, std
 {
     out.clear();
     CID3v2Fields now;
-    if (!ParseID3v2(tag, size, now))
-        return false;
-    try {
-        return BuildTag(tag, now, edit, out);
-    } catch (const std::exception&) {
-        out.clear();
-        return false;
-    }
+    return ParseID3v2(tag, size, now) && EditParsed(tag, now, edit, out);
 }
 
 bool SaveSongTags(const std::wstring& path, const CSongEdit& edit)
