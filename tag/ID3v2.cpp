@@ -27,8 +27,10 @@
 
 namespace {
 
-enum : int { HEADER_SIZE = 10, ID3V1_SIZE = 128 };
-enum : unsigned char { FLAG_UNSYNC = 0x80, FLAG_EXTENDED = 0x40, FLAG_FOOTER = 0x10 };
+using id3::HEADER_SIZE;
+using id3::RECORD_SIZE;
+using id3::TAG_FOOTER;
+using id3::TAG_UNSYNC;
 
 // Bounds that keep a tag's cost independent of the size it claims. The scan
 // reads tags on three threads of a 32-bit process; a tag of hundreds of
@@ -337,13 +339,26 @@ bool ReadHead(const unsigned char* header, CTagHead& head)
     // defined: unreadable.
     if (head.version == 2 && (head.flags & 0x40))
         return false;
-    head.bodySize = size - HEADER_SIZE - (head.version == 4 && (head.flags & FLAG_FOOTER) ? HEADER_SIZE : 0);
+    head.bodySize = size - HEADER_SIZE - (head.version == 4 && (head.flags & TAG_FOOTER) ? HEADER_SIZE : 0);
     return true;
 }
 
 bool WholeUnsynchronised(const CTagHead& head)
 {
-    return head.version <= 3 && (head.flags & FLAG_UNSYNC);
+    return head.version <= 3 && (head.flags & TAG_UNSYNC);
+}
+
+// KeepFrames over a body held in memory, resynchronised first where the
+// whole tag is unsynchronised.
+bool KeepFramesIn(const CTagHead& head, const unsigned char* body, size_t size, std::vector<CKept>& kept)
+{
+    if (!WholeUnsynchronised(head)) {
+        id3::CMemoryBody memory(body, size);
+        return KeepFrames(head.version, head.flags, memory, kept);
+    }
+    const std::string plain = id3::Resynchronised(body, size);
+    id3::CMemoryBody memory(reinterpret_cast<const unsigned char*>(plain.data()), plain.size());
+    return KeepFrames(head.version, head.flags, memory, kept);
 }
 
 } // namespace
@@ -358,7 +373,7 @@ uint64_t ID3v2TagSize(const unsigned char* h, bool bFooter)
         return 0;
     const uint64_t body = (uint64_t(h[6]) << 21) | (uint64_t(h[7]) << 14) | (uint64_t(h[8]) << 7) | h[9];
     // Only v2.4 has a footer; its flag says so in the header too.
-    const bool bHasFooter = h[3] == 4 && (h[5] & FLAG_FOOTER);
+    const bool bHasFooter = h[3] == 4 && (h[5] & TAG_FOOTER);
     if (bFooter && !bHasFooter)
         return 0;
     return HEADER_SIZE + body + (bHasFooter ? HEADER_SIZE : 0);
@@ -373,7 +388,7 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
     std::vector<unsigned char> start(size_t(std::min<uint64_t>(nFileSize, HEADER_SIZE + WINDOW_BYTES)));
     if (nFileSize >= HEADER_SIZE && id3::ReadAt(hFile, 0, start.data(), DWORD(start.size()))) {
         const uint64_t size = ID3v2TagSize(start.data(), false);
-        if (size && size <= nFileSize - (bHasID3v1 ? ID3V1_SIZE : 0)) {
+        if (size && size <= nFileSize - (bHasID3v1 ? RECORD_SIZE : 0)) {
             place.nSize = size;
             place.nVersion = start[3];
             start.resize(size_t(std::min<uint64_t>(start.size(), size)));
@@ -384,9 +399,9 @@ bool FindID3v2(HANDLE hFile, uint64_t nFileSize, bool bHasID3v1, CID3v2Place& pl
             return false;
     }
     // A tag appended to the file ends with a footer, before any ID3v1 record.
-    if (nFileSize < (bHasID3v1 ? ID3V1_SIZE : 0) + 2 * HEADER_SIZE)
+    if (nFileSize < (bHasID3v1 ? RECORD_SIZE : 0) + 2 * HEADER_SIZE)
         return false;
-    const uint64_t end = nFileSize - (bHasID3v1 ? ID3V1_SIZE : 0);
+    const uint64_t end = nFileSize - (bHasID3v1 ? RECORD_SIZE : 0);
     if (!id3::ReadAt(hFile, end - HEADER_SIZE, h, HEADER_SIZE))
         return false;
     const uint64_t size = ID3v2TagSize(h, true);
@@ -414,11 +429,8 @@ bool ReadID3v2(HANDLE hFile, const CID3v2Place& place, CID3v2Fields& out)
         std::vector<CKept> kept;
         if (WholeUnsynchronised(head)) {
             std::vector<unsigned char> prefix(size_t(std::min<uint64_t>(head.bodySize, UNSYNC_PREFIX_LIMIT)));
-            if (!prefix.empty() && !id3::ReadAt(hFile, place.nOffset + HEADER_SIZE, prefix.data(), DWORD(prefix.size())))
-                return false;
-            const std::string body = id3::Resynchronised(prefix.data(), prefix.size());
-            id3::CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
-            if (!KeepFrames(head.version, head.flags, memory, kept))
+            if ((!prefix.empty() && !id3::ReadAt(hFile, place.nOffset + HEADER_SIZE, prefix.data(), DWORD(prefix.size()))) ||
+                !KeepFramesIn(head, prefix.data(), prefix.size(), kept))
                 return false;
         } else {
             id3::CFileBody file(hFile, place.nOffset + HEADER_SIZE, head.bodySize, WINDOW_BYTES);
@@ -443,17 +455,8 @@ bool ParseID3v2(const unsigned char* data, size_t size, CID3v2Fields& out)
         return false;
     try {
         std::vector<CKept> kept;
-        if (WholeUnsynchronised(head)) {
-            const std::string body = id3::Resynchronised(data + HEADER_SIZE, size_t(head.bodySize));
-            id3::CMemoryBody memory(reinterpret_cast<const unsigned char*>(body.data()), body.size());
-            if (!KeepFrames(head.version, head.flags, memory, kept))
-                return false;
-        } else {
-            id3::CMemoryBody memory(data + HEADER_SIZE, size_t(head.bodySize));
-            if (!KeepFrames(head.version, head.flags, memory, kept))
-                return false;
-        }
-        return ParseKept(head.version, kept, out);
+        return KeepFramesIn(head, data + HEADER_SIZE, size_t(head.bodySize), kept) &&
+               ParseKept(head.version, kept, out);
     } catch (const std::exception&) {
         out = CID3v2Fields();
         return false;

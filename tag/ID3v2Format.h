@@ -13,7 +13,7 @@
 
 namespace id3 {
 
-enum : size_t { HEADER_SIZE = 10, RECORD_SIZE = 128 };
+constexpr size_t HEADER_SIZE = 10, RECORD_SIZE = 128;
 
 // Header flags (byte 5 of the header).
 enum : unsigned char { TAG_UNSYNC = 0x80, TAG_EXTENDED = 0x40, TAG_EXPERIMENTAL = 0x20, TAG_FOOTER = 0x10 };
