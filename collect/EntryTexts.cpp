@@ -15,24 +15,6 @@
 
 namespace {
 
-template <class Char>
-bool IsBlank(Char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-template <class String>
-String Trimmed(const String& text)
-{
-    size_t end = text.size();
-    while (end > 0 && IsBlank(text[end - 1]))
-        --end;
-    size_t begin = 0;
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    return text.substr(begin, end - begin);
-}
-
 // An empty tag text becomes the placeholder; any other is trimmed, so one of
 // blanks alone becomes an empty text. The whole text, where there is one,
 // goes the same way.

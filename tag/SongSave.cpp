@@ -65,24 +65,6 @@ const CFieldIds kFieldIds[] = {
     {ED_GENRE, "TCO", "TCON", "TCON"},
 };
 
-bool IsBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
-}
-
-// The list shows texts trimmed: a frame whose text differs from an edit only
-// by blanks at its ends holds what the user sees.
-std::wstring Trimmed(const std::wstring& s)
-{
-    size_t end = s.size();
-    while (end > 0 && IsBlank(s[end - 1]))
-        --end;
-    size_t begin = 0;
-    while (begin < end && IsBlank(s[begin]))
-        ++begin;
-    return s.substr(begin, end - begin);
-}
-
 bool IsAscii(const std::wstring& s)
 {
     for (wchar_t c : s)

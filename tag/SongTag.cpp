@@ -104,20 +104,15 @@ size_t CommentBytes(const CMP3Info& v1)
     return v1.GetComment().size() > COMMENT_WITH_TRACK_BYTES ? TEXT_FIELD_BYTES : COMMENT_WITH_TRACK_BYTES;
 }
 
-bool IsBlank(wchar_t c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Nothing a row would show: empty, or blanks alone.
 bool IsBlankText(const std::string& s)
 {
-    return std::all_of(s.begin(), s.end(), [](char c) { return IsBlank(static_cast<unsigned char>(c)); });
+    return std::all_of(s.begin(), s.end(), IsBlank<char>);
 }
 
 bool IsBlankText(const std::wstring& s)
 {
-    return std::all_of(s.begin(), s.end(), IsBlank);
+    return std::all_of(s.begin(), s.end(), IsBlank<wchar_t>);
 }
 
 bool NamesGenre(int nGenre)

@@ -23,6 +23,26 @@ enum SongField { SONG_TITLE, SONG_ARTIST, SONG_ALBUM, SONG_YEAR, SONG_COMMENT, S
 // holds as it is.
 bool IsLossyCopy(const std::string& v1Bytes, size_t nFieldBytes, const std::wstring& v2Text);
 
+// The blanks a listed text is trimmed of at both ends: the list shows texts
+// so, and the save compares an edit with a tag's text so.
+template <class Char>
+bool IsBlank(Char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+template <class String>
+String Trimmed(const String& text)
+{
+    size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1]))
+        --end;
+    size_t begin = 0;
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    return text.substr(begin, end - begin);
+}
+
 // One field as listed: CP949 bytes, as every text of the program, and the
 // whole text where those bytes cannot spell it (else empty).
 struct CSongText
