@@ -53,14 +53,12 @@ PassReason ReasonOfFailure(const CTransferError& error)
         return IsHeld(code) ? WHY_SOURCE_IN_USE : WHY_SOURCE_UNREADABLE;
     case STEP_MAKE_FOLDER:
         return WHY_NO_FOLDER;
-    case STEP_WRITE_TARGET:
-        // The folder went after it was made.
-        if (code == ERROR_PATH_NOT_FOUND)
-            return WHY_NO_FOLDER;
-        return IsRefused(code) ? WHY_TARGET_REFUSED : WHY_OTHER;
     case STEP_NAME_TARGET:
         if (IsNameTaken(code))
             return WHY_NAME_TAKEN;
+        [[fallthrough]];
+    case STEP_WRITE_TARGET:
+        // The folder went after it was made.
         if (code == ERROR_PATH_NOT_FOUND)
             return WHY_NO_FOLDER;
         return IsRefused(code) ? WHY_TARGET_REFUSED : WHY_OTHER;
