@@ -118,9 +118,3 @@ CSongEdit SongEditOf(const MP3FileEntry& e, unsigned nChangedFields)
             edit.nChanged |= b.edit;
     return edit;
 }
-
-bool SaveEntryTag(const MP3FileEntry& e, unsigned nChangedFields)
-{
-    // A file gone since it was read is not made again.
-    return SaveSongTags(e.WidePath(), SongEditOf(e, nChangedFields));
-}

@@ -25,6 +25,3 @@ void CopyTagTexts(MP3FileEntry& to, const MP3FileEntry& from);
 // track as the number its text starts with; nChangedFields (bits by
 // EntryField) the fields the user changed, the only ones the ID3v2 tag takes.
 CSongEdit SongEditOf(const MP3FileEntry& e, unsigned nChangedFields);
-// Writes an entry's values into its file's tags. False when the file cannot
-// be opened or its tags not written; the file is then as it was.
-bool SaveEntryTag(const MP3FileEntry& e, unsigned nChangedFields);

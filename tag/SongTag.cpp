@@ -258,9 +258,9 @@ bool ReadSongFields(const std::wstring& path, CMP3Info& v1, CID3v2Fields& v2, CS
     v2 = CID3v2Fields();
     const bool bRecord = (v1.m_dwFlags & CMP3Info::FLAG_HAS_TAG) != 0;
     // A record that neither lacks a field nor may be lossy costs no more
-    // than its own read; any other costs the look for an ID3v2 tag (two
-    // reads of ten bytes where there is none) and, where there is one, its
-    // read.
+    // than its own read; any other costs the look for an ID3v2 tag (the
+    // file's first 4 KB and, where no tag starts there, a footer's ten
+    // bytes) and, where there is one, what the first read left of it.
     if (!bRecord || RecordMayBeLossy(v1) || RecordLacksField(v1)) {
         // Under Wine asking a file's size is a round trip to another
         // process, a third of what an ID3v2 tag costs: the record's read

@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "tag/Genre.h"
 #include "tag/ID3v2.h"
+#include "tag/SongSave.h"
 #include "tests/support/ID3v2Bytes.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/UiTestSupport.h"
@@ -280,7 +281,17 @@ TEST_F(TagEditTest, TwinsEditedAlikeAreDuplicates)
     EXPECT_FALSE(Exists(dst / "Band\\Disc\\t.mp3"));
 }
 
-TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
+namespace {
+
+// A row's every field saved, as the window saves an edit.
+bool SaveEntry(const MP3FileEntry& e)
+{
+    return SaveSongTags(e.WidePath(), SongEditOf(e, ~0u));
+}
+
+} // namespace
+
+TEST(EntryTagSave, TakesTheNumberAtTheStartOfTheTrackText)
 {
     TempDir dir;
     const struct { const char* track; int stored; } cases[] = {
@@ -299,7 +310,7 @@ TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
         e.SetComment("");
         e.SetTrack(c.track);
         e.nGenre = 17;
-        ASSERT_TRUE(SaveEntryTag(e, ~0u));
+        ASSERT_TRUE(SaveEntry(e));
         const Bytes all = ReadFile(path);
         EXPECT_EQ(MakeTagRecord({"T", "A", "B", "2000", "", c.stored, 17}), Bytes(all.end() - 128, all.end()));
     }
@@ -307,7 +318,7 @@ TEST(SaveEntryTag, TakesTheNumberAtTheStartOfTheTrackText)
 
 // The tag is written into the very file the row lists, whatever its name or
 // depth, and nowhere else.
-TEST(SaveEntryTag, ReachesFilesOfEveryName)
+TEST(EntryTagSave, ReachesFilesOfEveryName)
 {
     TempDir dir;
     const std::wstring root = LongPath(dir.Path());
@@ -324,7 +335,7 @@ TEST(SaveEntryTag, ReachesFilesOfEveryName)
         e.SetYear("2000");
         e.SetTrack("5");
         e.nGenre = 17;
-        ASSERT_TRUE(SaveEntryTag(e, ~0u));
+        ASSERT_TRUE(SaveEntry(e));
         const Bytes all = ReadFile(path);
         EXPECT_EQ(MakeTagRecord({"New", "A", "B", "2000", "", 5, 17}), Bytes(all.end() - 128, all.end()));
         EXPECT_EQ(300u + 128u, all.size());
@@ -332,13 +343,13 @@ TEST(SaveEntryTag, ReachesFilesOfEveryName)
     EXPECT_EQ(6u, FilesUnder(root).size());
 }
 
-TEST(SaveEntryTag, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
+TEST(EntryTagSave, AFileThatCannotBeOpenedIsNeitherWrittenNorMade)
 {
     TempDir dir;
     MP3FileEntry e = {};
     e.SetWidePath(LongPath(dir / "missing.mp3"));
     e.SetTitle("T");
-    EXPECT_FALSE(SaveEntryTag(e, ~0u));
+    EXPECT_FALSE(SaveEntry(e));
     EXPECT_FALSE(Exists(dir / "missing.mp3"));
 }
 
