@@ -144,6 +144,19 @@ int TrackNumber(const std::wstring& text)
     return n;
 }
 
+// "/12" of "3/12", of "03/12" and of " 3/12"; empty for a text with no
+// count after its number.
+std::wstring TrackCount(const std::wstring& text)
+{
+    size_t i = text.find_first_not_of(L' ');
+    while (i < text.size() && text[i] >= L'0' && text[i] <= L'9')
+        ++i;
+    if (i + 1 >= text.size() || text[i] != L'/')
+        return std::wstring();
+    const std::wstring count = text.substr(i);
+    return IsDigits(count.substr(1)) ? count : std::wstring();
+}
+
 // The first four digits in a row ("2004-05-01", "c. 1994"); a text with none
 // stays as it is.
 std::wstring YearText(const std::wstring& text)
@@ -315,7 +328,10 @@ bool ParseKept(int version, const std::vector<CKept>& kept, CID3v2Fields& out)
         year = JoinedText(first(W_YEAR));
     out.strYear = YearText(year);
     out.strComment = FirstComment(kept, W_COMMENT);
-    out.nTrack = TrackNumber(JoinedText(first(W_TRACK)));
+    const std::wstring track = JoinedText(first(W_TRACK));
+    out.nTrack = TrackNumber(track);
+    if (out.nTrack)
+        out.strTrackCount = TrackCount(track);
     PutGenre(first(W_GENRE), out);
     return true;
 }

@@ -20,6 +20,9 @@ struct CID3v2Fields
     std::wstring strYear;      // the first four digits of the recording time
     std::wstring strComment;   // the first comment without a description
     int nTrack = 0;            // 0: none
+    // What follows the number where it is one of a count ("/12" of
+    // "3/12"): an edit of the number keeps the count.
+    std::wstring strTrackCount;
     // A number of the genre list where the tag names one; otherwise 255
     // (none) with the genre's text, if any, in strGenre.
     int nGenre = 255;

@@ -194,7 +194,7 @@ void ChangedFields(const CID3v2Fields& now, const CSongEdit& edit, bool changed[
         changed[f] = (edit.nChanged & (1u << f)) && text[f] != Trimmed(*nowTexts[f]);
     }
     const int track = edit.nTrack > 0 ? edit.nTrack : 0;
-    text[ED_TRACK] = track ? std::to_wstring(track) : std::wstring();
+    text[ED_TRACK] = track ? std::to_wstring(track) + now.strTrackCount : std::wstring();
     changed[ED_TRACK] = (edit.nChanged & EDIT_TRACK) && track != now.nTrack;
     // A genre the list does not name reads as none, its text aside: an edit
     // to none keeps such a frame.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -169,6 +171,24 @@ TEST(SongSave, SetsOnlyTheFieldsTheUserChanged)
         unsigned char record[128];
         v1.RenderRecord(record);
         EXPECT_EQ(Bytes(record, record + 128), Bytes(saved.end() - 128, saved.end()));
+    }
+}
+
+// A new track number keeps the count of tracks the old one was one of: the
+// row shows the number alone, and the user changed nothing else.
+TEST(SongSave, ANewTrackNumberKeepsTheCount)
+{
+    const struct { const char* before; int track; const char* after; } cases[] = {
+        {"3/12", 5, "5/12"}, {"03/12", 4, "4/12"}, {"3", 5, "5"}, {"3/", 5, "5"}, {"3/x", 5, "5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        const Bytes file = Tag(3, Frame(3, "TIT2", L1("T")) + Frame(3, "TRCK", L1(c.before)), 0, 100) + kAudio;
+        const Bytes saved = Saved(file, RowEdit("T", "", "", "", "", c.track, 255, EDIT_TRACK));
+        std::vector<std::pair<std::string, Bytes>> frames = saved_frames::Data(saved_frames::List(saved, 0));
+        const auto track = std::find_if(frames.begin(), frames.end(), [](const auto& f) { return f.first == "TRCK"; });
+        ASSERT_NE(frames.end(), track);
+        EXPECT_EQ(L1(c.after), track->second);
     }
 }
 
