@@ -24,6 +24,9 @@
 // kill before the mark went would take the song's only copy with it, so the
 // mark goes just before the rename: a kill in between leaves the temporary
 // (made hidden by the caller), never less than the whole old or new file.
+// For the same reason its mark is set just after its creation, not with it
+// (a mark made with the file cannot be undone under Wine, nor before
+// Windows 10): a kill in that instant leaves it empty.
 class CTempFile
 {
 public:

@@ -50,7 +50,7 @@ if [ "$sum_a" != "$sum_a2" ] || [ "$sum_a" = "$sum_b" ] || [ "$sum_a" = "$sum_or
 fi
 echo "kill_mid_save: saves of $mb MB: $(grep ^save "$work/times.txt" | tr -d "\r" | tr "\n" " ")"
 
-mid=0 mid_old=0 mid_new=0 leftovers=0
+mid=0 mid_old=0 mid_new=0 leftovers=0 empties=0
 for i in $(seq "$kills"); do
     # Each round starts with the edit the song does not hold yet.
     [ "$(md5sum < "$song")" = "$sum_a" ] && first=1 || first=0
@@ -65,14 +65,22 @@ for i in $(seq "$kills"); do
     # goes with them, once the process is gone: one killed in the flush dies
     # only when the disk has taken the data, which on a busy machine takes
     # seconds.
+    # A kill in the instant between a temporary's creation and its mark
+    # leaves it empty: nothing of the song's data, and nothing the system
+    # knows to remove (a mark made with the file cannot be undone under
+    # Wine, nor before Windows 10, and the file is to be kept). That is
+    # told, not failed; a temporary holding anything is a failure.
+    holding() { find "$work/곡" -mindepth 1 ! -name big.mp3 -size +0 | wc -l; }
     for waited in $(seq 600); do
-        [ "$(ls -A "$work/곡" | wc -l)" -eq 1 ] && break
+        [ "$(holding)" -eq 0 ] && break
         sleep 0.05
     done
     [ "$waited" -le 100 ] || echo "kill_mid_save: kill $i: the temporary took $((waited / 20)) s to go"
-    left=$(($(ls -A "$work/곡" | wc -l) - 1))
-    [ "$left" -eq 0 ] || ls -la "$work/곡"
+    left=$(holding)
+    empty=$(($(ls -A "$work/곡" | wc -l) - 1 - left))
+    [ "$left" -eq 0 ] && [ "$empty" -eq 0 ] || ls -la "$work/곡"
     leftovers=$((leftovers + left))
+    empties=$((empties + empty))
     if grep -q 'failed\|cannot' "$work/out.txt"; then
         echo "kill_mid_save: a save failed: $(cat "$work/out.txt")" >&2
         exit 1
@@ -93,9 +101,9 @@ for i in $(seq "$kills"); do
         if [ "$image" = "$new" ]; then mid_new=$((mid_new + 1)); when="in save $k: the new file"; else
             mid_old=$((mid_old + 1)); when="in save $k: the old file"; fi
     fi
-    echo "kill_mid_save: kill $i ($when), $left file(s) left beside the song"
+    echo "kill_mid_save: kill $i ($when), $left file(s) left beside the song, $empty empty"
     # Whatever is left beside it goes before the next round.
     find "$work/곡" -mindepth 1 ! -name big.mp3 -delete
 done
-echo "kill_mid_save: $kills kills, $mid in mid-save ($mid_old left the old file whole, $mid_new the new one); the song whole every time; $leftovers temporary file(s) left"
+echo "kill_mid_save: $kills kills, $mid in mid-save ($mid_old left the old file whole, $mid_new the new one); the song whole every time; $leftovers temporary file(s) left holding data, $empties empty"
 [ "$leftovers" -eq 0 ] && [ "$mid" -gt 0 ]
